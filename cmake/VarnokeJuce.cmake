@@ -1,0 +1,51 @@
+# JUCE compiled once, into one static library that the processor, the plug-in,
+# the tests and the tools link. Consumers see the module headers and the same
+# configuration macros, but never compile a JUCE module themselves.
+
+set(VARNOKE_JUCE_MODULES
+  juce_core
+  juce_events
+  juce_data_structures
+  juce_graphics
+  juce_gui_basics
+  juce_gui_extra
+  juce_audio_basics
+  juce_audio_formats
+  juce_audio_processors)
+
+set(VARNOKE_JUCE_DEFINITIONS
+  JUCE_WEB_BROWSER=0
+  JUCE_USE_CURL=0
+  JUCE_DISPLAY_SPLASH_SCREEN=0
+  JUCE_REPORT_APP_USAGE=0
+  JUCE_MODAL_LOOPS_PERMITTED=0
+  JUCE_PLUGINHOST_VST=0
+  JUCE_PLUGINHOST_VST3=0
+  JUCE_PLUGINHOST_LV2=0
+  JUCE_PLUGINHOST_AU=0
+  JUCE_PLUGINHOST_LADSPA=0
+  JUCE_USE_FLAC=0
+  JUCE_USE_OGGVORBIS=0
+  JUCE_USE_MP3AUDIOFORMAT=0
+  JUCE_USE_LAME_AUDIO_FORMAT=0
+  JUCE_USE_WINDOWS_MEDIA_FORMAT=0
+  JUCE_STRICT_REFCOUNTEDPOINTER=1
+  $<$<CONFIG:Debug>:DEBUG=1;_DEBUG=1>
+  $<$<NOT:$<CONFIG:Debug>>:NDEBUG=1>)
+
+add_library(varnoke_juce STATIC)
+set(_varnoke_juce_targets)
+foreach(module IN LISTS VARNOKE_JUCE_MODULES)
+  list(APPEND _varnoke_juce_targets juce::${module})
+  # Re-export what the module target would give its consumers, without its sources.
+  target_include_directories(varnoke_juce SYSTEM PUBLIC
+    $<TARGET_PROPERTY:juce::${module},INTERFACE_INCLUDE_DIRECTORIES>)
+  target_compile_definitions(varnoke_juce PUBLIC
+    $<TARGET_PROPERTY:juce::${module},INTERFACE_COMPILE_DEFINITIONS>)
+endforeach()
+target_link_libraries(varnoke_juce
+  PRIVATE ${_varnoke_juce_targets}
+  PUBLIC juce::pkgconfig_JUCE_IMG_LINUX_DEPS varnoke_compile_options)
+target_compile_definitions(varnoke_juce PUBLIC ${VARNOKE_JUCE_DEFINITIONS})
+# JUCE's own sources are not ours to warn about.
+target_compile_options(varnoke_juce PRIVATE -w)

@@ -1,0 +1,140 @@
+#include "StateChunk.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace StateChunk
+{
+namespace
+{
+constexpr const char* tagName = "pushState";
+constexpr const char* lowContourKey = "low_contour";
+constexpr const char* processKey = "process";
+constexpr const char* outputKey = "output_g";
+
+constexpr int headerSize = 8;
+
+juce::uint32 readLittleEndian32(const unsigned char* bytes)
+{
+    return static_cast<juce::uint32>(bytes[0]) | (static_cast<juce::uint32>(bytes[1]) << 8)
+           | (static_cast<juce::uint32>(bytes[2]) << 16) | (static_cast<juce::uint32>(bytes[3]) << 24);
+}
+
+void writeLittleEndian32(unsigned char* bytes, juce::uint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+void appendAttribute(std::string& text, const char* name, float value)
+{
+    text += ' ';
+    text += name;
+    text += "=\"";
+    text += formatNumber(static_cast<double>(value)).toStdString();
+    text += '"';
+}
+}  // namespace
+
+juce::String formatNumber(double value)
+{
+    char digits[64];
+    // to_chars is locale-independent and, with a precision, formats as printf's %.*g.
+    const auto result = std::to_chars(digits, digits + sizeof(digits), value, std::chars_format::general, 20);
+    return juce::String(digits, static_cast<size_t>(result.ptr - digits));
+}
+
+double parseNumber(const juce::String& text)
+{
+    const std::string utf8 = text.toStdString();
+    const char* begin = utf8.c_str();
+    const char* end = begin + utf8.size();
+
+    while (begin != end && juce::CharacterFunctions::isWhitespace(*begin))
+        ++begin;
+
+    // from_chars takes a leading minus but not a plus.
+    bool negate = false;
+    if (begin != end && (*begin == '+' || *begin == '-'))
+    {
+        negate = *begin == '-';
+        ++begin;
+        if (begin != end && (*begin == '+' || *begin == '-'))
+            return 0.0;
+    }
+
+    double value = 0.0;
+    const auto result = std::from_chars(begin, end, value);
+    if (result.ec == std::errc::result_out_of_range)
+    {
+        // Beyond the double range: let the wider type decide between infinity and zero.
+        long double wide = 0.0L;
+        if (std::from_chars(begin, end, wide).ec == std::errc())
+            value = static_cast<double>(wide);
+        else
+            value = 0.0;
+    }
+    else if (result.ec != std::errc())
+    {
+        return 0.0;
+    }
+
+    return negate ? -value : value;
+}
+
+void write(const Values& values, juce::MemoryBlock& destination)
+{
+    std::string text = "<";
+    text += tagName;
+    appendAttribute(text, lowContourKey, values.lowContour);
+    appendAttribute(text, processKey, values.process);
+    appendAttribute(text, outputKey, values.output);
+    text += "/>";
+
+    const size_t totalSize = headerSize + text.size() + 1;
+    destination.setSize(totalSize);
+    auto* bytes = static_cast<unsigned char*>(destination.getData());
+    writeLittleEndian32(bytes, magic);
+    writeLittleEndian32(bytes + 4, static_cast<juce::uint32>(totalSize - 9));
+    std::memcpy(bytes + headerSize, text.data(), text.size());
+    bytes[totalSize - 1] = 0;
+}
+
+std::optional<Values> read(const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes <= headerSize)
+        return std::nullopt;
+
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    if (readLittleEndian32(bytes) != magic)
+        return std::nullopt;
+
+    const auto length = static_cast<juce::int32>(readLittleEndian32(bytes + 4));
+    if (length <= 0)
+        return std::nullopt;
+
+    const auto* textStart = reinterpret_cast<const char*>(bytes + headerSize);
+    const size_t available = std::min(static_cast<size_t>(length), static_cast<size_t>(sizeInBytes - headerSize));
+    const auto* terminator = static_cast<const char*>(std::memchr(textStart, 0, available));
+    const size_t textLength = terminator != nullptr ? static_cast<size_t>(terminator - textStart) : available;
+
+    // Text that is not UTF-8 cannot be decoded, so it cannot be a saved state.
+    if (!juce::CharPointer_UTF8::isValidString(textStart, static_cast<int>(textLength)))
+        return std::nullopt;
+
+    const auto element = juce::XmlDocument::parse(juce::String::fromUTF8(textStart, static_cast<int>(textLength)));
+    if (element == nullptr)
+        return std::nullopt;
+
+    const auto attribute = [&element](const char* name) {
+        return element->hasAttribute(name) ? static_cast<float>(parseNumber(element->getStringAttribute(name)))
+                                           : 0.0f;
+    };
+
+    Values values;
+    values.lowContour = attribute(lowContourKey);
+    values.process = attribute(processKey);
+    values.output = attribute(outputKey);
+    return values;
+}
+}  // namespace StateChunk

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <optional>
+
+// The saved state: "VC2!", a 32-bit little-endian text length, a one-line XML
+// element <pushState low_contour=".." process=".." output_g=".."/> and a zero
+// byte. The bytes are fixed (hosts keep them in projects), so they are written
+// here by hand rather than by JUCE's XML writer.
+namespace StateChunk
+{
+struct Values
+{
+    float lowContour = 0.0f;
+    float process = 0.0f;
+    float output = 0.0f;
+};
+
+constexpr juce::uint32 magic = 0x21324356;  // "VC2!" in little-endian byte order
+
+// Replaces the block's content with the chunk for these values.
+void write(const Values& values, juce::MemoryBlock& destination);
+
+// The values a chunk carries, or nothing when the chunk is too short, has the
+// wrong magic, a non-positive length, or text that yields no XML element.
+std::optional<Values> read(const void* data, int sizeInBytes);
+
+// A double as the chunk writes it: C's "%.20g" (20 significant digits,
+// trailing zeros dropped) with "." whatever the locale.
+juce::String formatNumber(double value);
+
+// An attribute text as a double: leading white space skipped, then as much of
+// a number as there is; 0.0 when the text does not begin with a number.
+double parseNumber(const juce::String& text);
+}  // namespace StateChunk

@@ -1,0 +1,153 @@
+#include "CrossoverDesign.h"
+#include "VarnokeAudioProcessor.h"
+#include "support/BitPatterns.h"
+#include "support/Formatting.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+// The worked design values, rounded to ten significant digits.
+struct WorkedDesign
+{
+    double sampleRate;
+    const char* a1;
+    const char* a2;
+    const char* lowPassB1;
+    const char* lowPassB0;
+    const char* highPassB1;
+    const char* highPassB0;
+};
+
+const WorkedDesign workedDesigns[] = {
+    {44100.0, "-1.635955846", "0.6441259013", "0.004085027468", "0.002042513734", "-1.640040874", "0.8200204369"},
+    {48000.0, "-1.661174649", "0.6681727913", "0.003499070924", "0.001749535462", "-1.66467372", "0.8323368602"},
+};
+
+class CrossoverDesignTest : public ::testing::TestWithParam<WorkedDesign>
+{
+};
+
+TEST_P(CrossoverDesignTest, MatchesTheWorkedValues)
+{
+    const WorkedDesign& expected = GetParam();
+    const CrossoverSections sections = designCrossover(expected.sampleRate);
+
+    EXPECT_EQ(expected.a1, significant(sections.allPass.a1, 10));
+    EXPECT_EQ(expected.a2, significant(sections.allPass.a2, 10));
+    EXPECT_EQ(expected.lowPassB1, significant(sections.lowPass.b1, 10));
+    EXPECT_EQ(expected.lowPassB0, significant(sections.lowPass.b0, 10));
+    EXPECT_EQ(expected.highPassB1, significant(sections.highPass.b1, 10));
+    EXPECT_EQ(expected.highPassB0, significant(sections.highPass.b0, 10));
+}
+
+TEST_P(CrossoverDesignTest, SetsShareTheirDenominatorAndDeriveTheirNumeratorsBitForBit)
+{
+    const CrossoverSections s = designCrossover(GetParam().sampleRate);
+
+    for (const BiquadCoeffs* set : {&s.lowPass, &s.highPass})
+    {
+        EXPECT_SAME_BITS(s.allPass.a1, set->a1);
+        EXPECT_SAME_BITS(s.allPass.a2, set->a2);
+    }
+
+    EXPECT_SAME_BITS(s.allPass.a2, s.allPass.b0);
+    EXPECT_SAME_BITS(s.allPass.a1, s.allPass.b1);
+    EXPECT_SAME_BITS(1.0, s.allPass.b2);
+
+    EXPECT_SAME_BITS(s.lowPass.b1 * 0.5, s.lowPass.b0);
+    EXPECT_SAME_BITS(s.lowPass.b1 * 0.5, s.lowPass.b2);
+
+    EXPECT_SAME_BITS(s.highPass.b1 * -0.5, s.highPass.b0);
+    EXPECT_SAME_BITS(s.highPass.b1 * -0.5, s.highPass.b2);
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkedRates, CrossoverDesignTest, ::testing::ValuesIn(workedDesigns),
+                         [](const auto& info) { return "At" + std::to_string(static_cast<int>(info.param.sampleRate)); });
+
+// The worked single-precision intermediates (sine, cosine and alpha, each
+// identified by its ten-digit value) carried through the double-precision
+// steps must give every coefficient bit for bit.
+struct WorkedIntermediates
+{
+    double sampleRate;
+    double s;
+    double c;
+    double alpha;
+};
+
+TEST(CrossoverDesign, RoundsEachIntermediateWhereTheDesignPutsIt)
+{
+    const WorkedIntermediates cases[] = {
+        {44100.0, 0.09956785291, 0.9950307608, 0.2164518535},
+        {48000.0, 0.09150162339, 0.9958049059, 0.1989165694},
+    };
+    for (const WorkedIntermediates& worked : cases)
+    {
+        SCOPED_TRACE(worked.sampleRate);
+        const double s = static_cast<float>(worked.s);
+        const double c = static_cast<float>(worked.c);
+        const double alpha = static_cast<float>(worked.alpha);
+        EXPECT_SAME_BITS(static_cast<float>(alpha), static_cast<float>(s / 0.46000000834465027));
+
+        const double n = 1.0 / (alpha + 1.0);
+        const CrossoverSections sections = designCrossover(worked.sampleRate);
+        EXPECT_SAME_BITS((c * -2.0) * n, sections.allPass.a1);
+        EXPECT_SAME_BITS((1.0 - alpha) * n, sections.allPass.a2);
+        EXPECT_SAME_BITS((1.0 - c) * n, sections.lowPass.b1);
+        EXPECT_SAME_BITS(-((c + 1.0) * n), sections.highPass.b1);
+    }
+}
+
+TEST(PrepareToPlay, DesignsTheSectionsAndSetsTheSmoothers)
+{
+    for (const double rate : {22050.0, 44100.0, 48000.0, 96000.0, 192000.0})
+    {
+        VarnokeAudioProcessor processor;
+        processor.prepareToPlay(rate, 512);
+        const CrossoverSections expected = designCrossover(rate);
+
+        EXPECT_SAME_BITS(expected.allPass.b0, processor.getAllPassCoeffs().b0);
+        EXPECT_SAME_BITS(expected.lowPass.b1, processor.getLowPassCoeffs().b1);
+        EXPECT_SAME_BITS(expected.highPass.b2, processor.getHighPassCoeffs().b2);
+        EXPECT_SAME_BITS(0.0003, processor.getSmoothStep());
+        EXPECT_SAME_BITS(0.9997, processor.getSmoothKeep());
+    }
+}
+
+TEST(PrepareToPlay, IsRepeatableAndIgnoresBlockSizeAndParameters)
+{
+    VarnokeAudioProcessor reference;
+    reference.prepareToPlay(44100.0, 512);
+
+    VarnokeAudioProcessor other;
+    other.setParameter(VarnokeAudioProcessor::lowContourIndex, 0.9f);
+    other.setParameter(VarnokeAudioProcessor::cvIndex, 0.7f);
+    other.prepareToPlay(44100.0, 7);
+    other.prepareToPlay(44100.0, 4096);
+
+    const auto sameSet = [](const BiquadCoeffs& a, const BiquadCoeffs& b) {
+        EXPECT_SAME_BITS(a.a1, b.a1);
+        EXPECT_SAME_BITS(a.a2, b.a2);
+        EXPECT_SAME_BITS(a.b0, b.b0);
+        EXPECT_SAME_BITS(a.b1, b.b1);
+        EXPECT_SAME_BITS(a.b2, b.b2);
+    };
+    sameSet(reference.getAllPassCoeffs(), other.getAllPassCoeffs());
+    sameSet(reference.getLowPassCoeffs(), other.getLowPassCoeffs());
+    sameSet(reference.getHighPassCoeffs(), other.getHighPassCoeffs());
+}
+
+TEST(PrepareToPlay, EndsWithTheRefreshCall)
+{
+    VarnokeAudioProcessor processor;
+    EXPECT_SAME_BITS(0.0, processor.getOutputGain());
+
+    processor.prepareToPlay(48000.0, 256);
+
+    EXPECT_SAME_BITS(0.0, processor.getLowGain());
+    EXPECT_SAME_BITS(0.0, processor.getHighGain());
+    EXPECT_SAME_BITS(0.0, processor.getCvDepth());
+    EXPECT_SAME_BITS(1.0, processor.getOutputGain());
+}
+}  // namespace

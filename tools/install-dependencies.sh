@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Varnoke builds and tests with, when missing.
+# Usage: tools/install-dependencies.sh [build|test]   (test also installs the test tools)
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev
+  libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
+  libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev)
+test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales)
+
+wanted=("${build_packages[@]}")
+if [[ "${1:-build}" == test ]]; then
+  wanted+=("${test_packages[@]}")
+fi
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo_cmd=(sudo)
+fi
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]} (the first install pulls in JUCE's dependencies and takes a few minutes)"
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The state tests check number formatting under a locale with a decimal comma.
+if [[ "${1:-build}" == test ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  "${sudo_cmd[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  "${sudo_cmd[@]}" locale-gen >/dev/null
+fi
