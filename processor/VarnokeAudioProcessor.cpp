@@ -13,6 +13,7 @@ constexpr auto relaxed = std::memory_order_relaxed;
 // SSE2 register: each lane rounds exactly as the scalar code would.
 using Pair = double __attribute__((vector_size(16)));
 using PairBits = long long __attribute__((vector_size(16)));
+using FloatPair = float __attribute__((vector_size(8)));
 
 Pair both(double value)
 {
@@ -49,7 +50,8 @@ struct Feedback
         return y;
     }
 
-    void store(BiquadState& state, int lane, Pair x1, Pair x2) const
+    template <int lane>
+    void store(BiquadState& state, Pair x1, Pair x2) const
     {
         state = BiquadState{x1[lane], x2[lane], y1[lane], y2[lane]};
     }
@@ -155,24 +157,25 @@ void VarnokeAudioProcessor::processChannels(float* left, float* right, int numSa
         dc = step * mix + keep * dc;
         const Pair out = (mix - dc) * outputGainNow + zero;  // + 0.0 turns -0.0 into +0.0
 
-        left[i] = static_cast<float>(out[0]);
+        const FloatPair narrowed = __builtin_convertvector(out, FloatPair);
+        left[i] = narrowed[0];
         if constexpr (bothChannels)
-            right[i] = static_cast<float>(out[1]);
+            right[i] = narrowed[1];
     }
 
-    const int lanes = bothChannels ? 2 : 1;
-    BiquadState* allPassStates[] = {&allPassL, &allPassR};
-    BiquadState* lowPassStates[] = {&lowPassL, &lowPassR};
-    BiquadState* highPassStates[] = {&highPassL, &highPassR};
-    double* cvGains[] = {&cvGainL, &cvGainR};
-    double* dcLevels[] = {&dcL, &dcR};
-    for (int lane = 0; lane < lanes; ++lane)
+    allPassMemories.store<0>(allPassL, x1, x2);
+    lowPassMemories.store<0>(lowPassL, x1, x2);
+    highPassMemories.store<0>(highPassL, x1, x2);
+    cvGainL = cvGain[0];
+    dcL = dc[0];
+
+    if constexpr (bothChannels)
     {
-        allPassMemories.store(*allPassStates[lane], lane, x1, x2);
-        lowPassMemories.store(*lowPassStates[lane], lane, x1, x2);
-        highPassMemories.store(*highPassStates[lane], lane, x1, x2);
-        *cvGains[lane] = cvGain[lane];
-        *dcLevels[lane] = dc[lane];
+        allPassMemories.store<1>(allPassR, x1, x2);
+        lowPassMemories.store<1>(lowPassR, x1, x2);
+        highPassMemories.store<1>(highPassR, x1, x2);
+        cvGainR = cvGain[1];
+        dcR = dc[1];
     }
 }
 

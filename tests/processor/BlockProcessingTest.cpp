@@ -1,4 +1,5 @@
 #include "VarnokeAudioProcessor.h"
+#include "support/AllocationCounter.h"
 #include "support/BitPatterns.h"
 #include "support/Formatting.h"
 #include "support/ReferenceSignalPath.h"
@@ -269,5 +270,27 @@ TEST(BlockProcessing, DecayNeverYieldsSubnormalOutput)
     }
     EXPECT_EQ(0, subnormals);
     EXPECT_EQ(0.0f, left.back());
+}
+// The audio thread must never wait on the allocator: not in processing, not
+// in the parameter writes that automation makes on the audio thread.
+TEST(BlockProcessing, AllocatesNothing)
+{
+    VarnokeAudioProcessor processor;
+    processor.prepareToPlay(44100.0, 512);
+    std::vector<float> left(512, 0.5f), right(512, -0.25f);
+    float* channels[] = {left.data(), right.data()};
+    juce::AudioSampleBuffer stereo(channels, 2, 512);
+    juce::AudioSampleBuffer mono(channels, 1, 512);
+    juce::MidiBuffer midi;
+
+    const std::size_t before = AllocationCounter::allocationsOnThisThread();
+    juce::MemoryBlock saved;
+    processor.getStateInformation(saved);
+    ASSERT_GT(AllocationCounter::allocationsOnThisThread(), before) << "the allocation counter is not in effect";
+
+    EXPECT_NO_ALLOCATION(processor.processBlock(stereo, midi));
+    EXPECT_NO_ALLOCATION(processor.processBlock(mono, midi));
+    EXPECT_NO_ALLOCATION(processor.setParameter(1, 0.7f));
+    EXPECT_NO_ALLOCATION(processor.getParameter(1));
 }
 }  // namespace
