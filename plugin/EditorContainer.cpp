@@ -31,6 +31,8 @@ void EditorContainer::attachToHostWindow(void* hostWindow)
     // as their child after an explicit reparent.
     reparentIntoHostWindow(getWindowHandle(), hostWindow);
     attached = true;
+    // The host's window may already be exposed; paint at the next dispatch regardless.
+    repaint();
 }
 
 void EditorContainer::childBoundsChanged(juce::Component* child)
