@@ -1,0 +1,57 @@
+#include "EditorContainer.h"
+
+#include "X11Embedding.h"
+
+namespace varnoke
+{
+EditorContainer::EditorContainer(std::unique_ptr<juce::AudioProcessorEditor> editorToOwn, EditorHostLink& hostLink)
+    : editor(std::move(editorToOwn))
+    , host(hostLink)
+{
+    setOpaque(true);
+    setSize(editor->getWidth(), editor->getHeight());
+    editor->setTopLeftPosition(0, 0);
+    addAndMakeVisible(*editor);
+}
+
+EditorContainer::~EditorContainer()
+{
+    // The editor goes first, while its processor still knows it as the active one.
+    removeChildComponent(editor.get());
+    editor.reset();
+    if (isOnDesktop())
+        removeFromDesktop();
+}
+
+void EditorContainer::attachToHostWindow(void* hostWindow)
+{
+    setVisible(true);
+    addToDesktop(0, hostWindow);
+    // JUCE creates the window inside the parent, but some hosts only see it
+    // as their child after an explicit reparent.
+    reparentIntoHostWindow(getWindowHandle(), hostWindow);
+    attached = true;
+    // The host's window may already be exposed; paint at the next dispatch regardless.
+    repaint();
+}
+
+void EditorContainer::childBoundsChanged(juce::Component* child)
+{
+    if (child != editor.get())
+        return;
+
+    const int width = editor->getWidth();
+    const int height = editor->getHeight();
+    if (width == getWidth() && height == getHeight())
+        return;
+
+    setSize(width, height);
+    if (attached)
+        host.editorSizeChanged(width, height);
+}
+
+void EditorContainer::paintOverChildren(juce::Graphics&)
+{
+    host.editorRepainted();
+}
+}  // namespace varnoke
