@@ -1,4 +1,11 @@
 # Flags shared by every target of the project.
+
+# Code that ends up in the plug-in keeps its symbols to itself: a host process
+# must see nothing of ours but the entry point.
+set(CMAKE_C_VISIBILITY_PRESET hidden)
+set(CMAKE_CXX_VISIBILITY_PRESET hidden)
+set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)
+
 #
 # The signal path is specified to the bit: every operation rounds on its own,
 # so no fused multiply-add contraction and no fast-math.

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 
 tools/install-dependencies.sh test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNOKE_BUILD_TESTS=ON -DVARNOKE_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build"
 
 # Window tests need an X display: start a virtual one when there is none.
