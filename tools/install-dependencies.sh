@@ -3,7 +3,7 @@
 # Usage: tools/install-dependencies.sh [build|test]   (test also installs the test tools)
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev
+build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev libflac-dev libvorbis-dev fonts-dejavu-core
   libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev)
 test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales)
