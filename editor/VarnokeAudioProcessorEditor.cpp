@@ -45,6 +45,9 @@ VarnokeAudioProcessorEditor::VarnokeAudioProcessorEditor(VarnokeAudioProcessor* 
 
 VarnokeAudioProcessorEditor::~VarnokeAudioProcessorEditor()
 {
+    // The processor stops calling this editor its active one before any part of
+    // it goes, whether or not the wrapper has already said so.
+    processor.editorBeingDeleted(this);
     pendingRefreshTimer.stopTimer();
     // A look-and-feel must not be destroyed while a component still refers to it.
     setLookAndFeel(nullptr);

@@ -298,6 +298,25 @@ TEST_F(EditorWindow, ChangesFromAnotherThreadReachTheKnobsOnTheMessageThread)
     EXPECT_EQ(201u, processor.takeLog().size()) << "no setParameter beyond the automation's own";
 }
 
+// A refresh still pending when the window closes is simply dropped; the next
+// window reads the values afresh.
+TEST_F(EditorWindow, PendingRefreshDiesWithTheWindow)
+{
+    open();
+    MessageLoop::runPending();
+    std::thread([this] { processor.setParameter(1, 0.4f); }).join();
+    close();
+    MessageLoop::runFor(100ms);
+    processor.takeLog();
+
+    open();
+    EXPECT_EQ((std::vector<double>{0.0, static_cast<double>(0.4f * 10.0f), 5.0}), knobValues());
+    MessageLoop::runPending();
+    EXPECT_EQ((std::vector<std::string>{"setParameter(1, 0.4)", "updateHostDisplay", "setParameter(2, 0.5)",
+                                        "updateHostDisplay"}),
+              processor.takeLog());
+}
+
 // The window as a musician sees it, for review.
 TEST_F(EditorWindow, PaintsTheBackgroundAndKnobs)
 {
