@@ -2,6 +2,7 @@
 
 #include "CrossoverDesign.h"
 #include "StateChunk.h"
+#include "VarnokeAudioProcessorEditor.h"
 
 #include <algorithm>
 
@@ -219,9 +220,12 @@ bool VarnokeAudioProcessor::producesMidi() const
     return false;
 }
 
+// The wrapper asks for the editor on the message thread: remember which thread
+// that is, so setParameter can tell without a lock whether it may touch the knobs.
 juce::AudioProcessorEditor* VarnokeAudioProcessor::createEditor()
 {
-    return nullptr;  // the editor window arrives with the editor
+    editorThread.store(juce::Thread::getCurrentThreadId(), std::memory_order_relaxed);
+    return new VarnokeAudioProcessorEditor(this);
 }
 
 bool VarnokeAudioProcessor::hasEditor() const
@@ -301,10 +305,30 @@ void VarnokeAudioProcessor::refreshDerivedGains() noexcept
     outputGain.store(static_cast<double>(output.load(relaxed) * 2.0f), relaxed);
 }
 
+VarnokeAudioProcessor::KnobValues VarnokeAudioProcessor::getKnobValues() const noexcept
+{
+    return {static_cast<double>(lowContour.load(relaxed) * 10.0f), static_cast<double>(process.load(relaxed) * 10.0f),
+            static_cast<double>(output.load(relaxed) * 10.0f)};
+}
+
 // Every parameter change is mirrored into an open editor's knobs; this is the
-// one place that does it.
+// one place that does it. On the message thread the knobs are set at once.
+// Any other thread (automation playback, possibly the audio thread) only raises
+// a flag that the editor's timer picks up on the message thread, and then sets
+// the knobs from the parameters as they stand, so they end at the latest values.
+// That thread doesn't even look at getActiveEditor(): it takes a lock, and the
+// editor it returns may be deleted by the message thread at any moment; posting
+// a message instead would allocate and make a system call.
 void VarnokeAudioProcessor::refreshEditorKnobs()
 {
+    if (juce::Thread::getCurrentThreadId() != editorThread.load(relaxed))
+    {
+        knobRefreshPending.store(true, std::memory_order_release);
+        return;
+    }
+
+    if (auto* editor = dynamic_cast<VarnokeAudioProcessorEditor*>(getActiveEditor()))
+        editor->showKnobValues(getKnobValues());
 }
 
 int VarnokeAudioProcessor::getNumPrograms()

@@ -69,6 +69,17 @@ public:
     void getStateInformation(juce::MemoryBlock& destData) override;
     void setStateInformation(const void* data, int sizeInBytes) override;
 
+    // The three knob positions, each parameter times 10 in single precision.
+    struct KnobValues
+    {
+        double low, high, output;
+    };
+    KnobValues getKnobValues() const noexcept;
+
+    // True once for every run of parameter changes made off the message thread
+    // since the last call; the open editor polls it on the message thread.
+    bool takePendingKnobRefresh() noexcept { return knobRefreshPending.exchange(false, std::memory_order_acquire); }
+
     // Read-only views of the derived gains and the filter design, for tests and tools.
     double getLowGain() const noexcept { return lowGain.load(std::memory_order_relaxed); }
     double getHighGain() const noexcept { return highGain.load(std::memory_order_relaxed); }
@@ -114,6 +125,13 @@ private:
     Gain highGain{0.0};
     Gain cvDepth{0.0};
     Gain outputGain{0.0};
+
+    // Knob mirroring. The thread that created the editor (JUCE's message
+    // thread) is the only one allowed to touch it; any other thread just raises
+    // the flag. Both are lock-free so the audio thread can use them.
+    std::atomic<juce::Thread::ThreadID> editorThread{nullptr};
+    std::atomic<bool> knobRefreshPending{false};
+    static_assert(std::atomic<juce::Thread::ThreadID>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
     // Filter memories and DC levels, per channel; only construction resets them.
     BiquadState allPassL;

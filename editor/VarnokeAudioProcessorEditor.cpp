@@ -1,0 +1,98 @@
+#include "VarnokeAudioProcessorEditor.h"
+
+#include <BinaryData.h>
+
+namespace
+{
+constexpr int editorWidth = 420;
+constexpr int editorHeight = 99;
+constexpr int pendingRefreshHz = 30;
+}  // namespace
+
+VarnokeAudioProcessorEditor::VarnokeAudioProcessorEditor(VarnokeAudioProcessor* ownerFilter)
+    : juce::AudioProcessorEditor(ownerFilter)
+{
+    knobLookAndFeel = std::make_unique<LookAndFeelVarnoke>();
+    setLookAndFeel(knobLookAndFeel.get());
+
+    struct KnobSetUp
+    {
+        std::unique_ptr<juce::Slider>& member;
+        const char* name;
+        int parameterIndex;
+    };
+    const KnobSetUp knobs[] = {{lowSlider, "low", VarnokeAudioProcessor::lowContourIndex},
+                               {highSlider, "high", VarnokeAudioProcessor::processIndex},
+                               {outputSlider, "output", VarnokeAudioProcessor::outputIndex}};
+    for (const auto& knob : knobs)
+    {
+        knob.member = std::make_unique<juce::Slider>(knob.name);
+        juce::Slider& slider = *knob.member;
+        addAndMakeVisible(slider);
+        slider.setRange(0.0, 10.0, 0.0);
+        slider.setSliderStyle(juce::Slider::Rotary);
+        slider.setTextBoxStyle(juce::Slider::NoTextBox, false, 80, 20);
+        // The default notification is asynchronous: once the message loop runs,
+        // every knob that moved off zero writes its value back through the listener.
+        slider.setValue(ownerFilter->getParameter(knob.parameterIndex) * 10.0f);
+        slider.addListener(this);
+    }
+
+    ownerProcessor = ownerFilter;
+    setSize(editorWidth, editorHeight);
+    pendingRefreshTimer.startTimerHz(pendingRefreshHz);
+}
+
+VarnokeAudioProcessorEditor::~VarnokeAudioProcessorEditor()
+{
+    // The processor stops calling this editor its active one before any part of
+    // it goes, whether or not the wrapper has already said so.
+    processor.editorBeingDeleted(this);
+    pendingRefreshTimer.stopTimer();
+    // A look-and-feel must not be destroyed while a component still refers to it.
+    setLookAndFeel(nullptr);
+}
+
+void VarnokeAudioProcessorEditor::paint(juce::Graphics& g)
+{
+    const juce::Image background =
+        juce::ImageCache::getFromMemory(BinaryData::background_png, BinaryData::background_pngSize);
+    g.drawImageAt(background, 0, 0, false);
+}
+
+void VarnokeAudioProcessorEditor::resized()
+{
+    lowSlider->setBounds(13, 13, 56, 48);
+    highSlider->setBounds(92, 13, 56, 48);
+    outputSlider->setBounds(183, 13, 56, 48);
+}
+
+void VarnokeAudioProcessorEditor::sliderValueChanged(juce::Slider* slider)
+{
+    const auto newValue = static_cast<float>(slider->getValue() / 10.0);
+    int index = VarnokeAudioProcessor::lowContourIndex;
+    if (slider == highSlider.get())
+        index = VarnokeAudioProcessor::processIndex;
+    else if (slider == outputSlider.get())
+        index = VarnokeAudioProcessor::outputIndex;
+    else if (slider != lowSlider.get())
+        return;
+
+    // The processor's own setter, not the notifying one: the host hears of a
+    // knob move as a display refresh, not as automation.
+    ownerProcessor->setParameter(index, newValue);
+    ownerProcessor->updateHostDisplay();
+}
+
+void VarnokeAudioProcessorEditor::showKnobValues(const VarnokeAudioProcessor::KnobValues& values)
+{
+    lowSlider->setValue(values.low, juce::dontSendNotification);
+    highSlider->setValue(values.high, juce::dontSendNotification);
+    outputSlider->setValue(values.output, juce::dontSendNotification);
+}
+
+void VarnokeAudioProcessorEditor::PendingRefreshTimer::timerCallback()
+{
+    if (editor.ownerProcessor->takePendingKnobRefresh())
+        editor.showKnobValues(editor.ownerProcessor->getKnobValues());
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "LookAndFeelVarnoke.h"
+#include "VarnokeAudioProcessor.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <memory>
+
+// The plug-in window: the background picture and three filmstrip knobs for
+// "Low Contour", "Process" and "Output". A knob shows its parameter times 10.
+class VarnokeAudioProcessorEditor : public juce::AudioProcessorEditor, public juce::Slider::Listener
+{
+public:
+    explicit VarnokeAudioProcessorEditor(VarnokeAudioProcessor* ownerFilter);
+    ~VarnokeAudioProcessorEditor() override;
+
+    void paint(juce::Graphics& g) override;
+    void resized() override;
+
+    void sliderValueChanged(juce::Slider* slider) override;
+    void sliderDragStarted(juce::Slider*) override {}
+    void sliderDragEnded(juce::Slider*) override {}
+
+    // Sets the three knobs without notifying anyone, so no knob callback runs
+    // and the processor is not written back. Message thread only.
+    void showKnobValues(const VarnokeAudioProcessor::KnobValues& values);
+
+private:
+    // Applies, on the message thread, the refreshes that parameter changes on
+    // other threads have asked for.
+    class PendingRefreshTimer : public juce::Timer
+    {
+    public:
+        explicit PendingRefreshTimer(VarnokeAudioProcessorEditor& editorToRefresh)
+            : editor(editorToRefresh)
+        {
+        }
+        void timerCallback() override;
+
+    private:
+        VarnokeAudioProcessorEditor& editor;
+    };
+
+    // Declared first so that it outlives the knobs that draw with it.
+    std::unique_ptr<LookAndFeelVarnoke> knobLookAndFeel;
+    VarnokeAudioProcessor* ownerProcessor = nullptr;
+    std::unique_ptr<juce::Slider> lowSlider;
+    std::unique_ptr<juce::Slider> highSlider;
+    std::unique_ptr<juce::Slider> outputSlider;
+    // Last, so it stops before any knob goes.
+    PendingRefreshTimer pendingRefreshTimer{*this};
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(VarnokeAudioProcessorEditor)
+};

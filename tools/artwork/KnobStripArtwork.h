@@ -1,0 +1,8 @@
+#pragma once
+
+#include <juce_graphics/juce_graphics.h>
+
+// The 70 x 2170 knob filmstrip: 31 square frames of a brushed metal knob whose
+// pointer turns from 138 degrees anticlockwise of 12 o'clock (frame 0) to 138
+// degrees clockwise (frame 30), 9.2 degrees per frame.
+juce::Image drawKnobStrip();
