@@ -5,6 +5,8 @@
 #include "VarnokeAudioProcessorEditor.h"
 
 #include <algorithm>
+#include <cmath>
+#include <initializer_list>
 
 namespace
 {
@@ -98,9 +100,16 @@ void VarnokeAudioProcessor::processBlock(juce::AudioSampleBuffer& buffer, juce::
     const int numChannels = buffer.getNumChannels();
 
     if (numChannels >= 2)
+    {
         processChannels<true>(buffer.getWritePointer(0), buffer.getWritePointer(1), numSamples);
+        restartIfNonFinite(allPassL, lowPassL, highPassL, cvGainL, dcL);
+        restartIfNonFinite(allPassR, lowPassR, highPassR, cvGainR, dcR);
+    }
     else if (numChannels == 1)
+    {
         processChannels<false>(buffer.getWritePointer(0), nullptr, numSamples);
+        restartIfNonFinite(allPassL, lowPassL, highPassL, cvGainL, dcL);
+    }
 
     // Output channels beyond the inputs carry silence.
     const int clearEnd = std::min(getTotalNumOutputChannels(), numChannels);
@@ -178,6 +187,24 @@ void VarnokeAudioProcessor::processChannels(float* left, float* right, int numSa
         cvGainR = cvGain[1];
         dcR = dc[1];
     }
+}
+
+// A NaN or infinite input sample or gain would otherwise stay in the recursions
+// for good, and the channel would never sound again. A channel whose memories
+// went non-finite during a block starts the next block from rest, as after
+// construction; finite signals never take this path.
+void VarnokeAudioProcessor::restartIfNonFinite(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass,
+                                               double& cvGain, double& dc) noexcept
+{
+    bool finite = std::isfinite(cvGain) && std::isfinite(dc);
+    for (const BiquadState* state : {&allPass, &lowPass, &highPass})
+        finite = finite && std::isfinite(state->x1) && std::isfinite(state->x2) && std::isfinite(state->y1)
+                 && std::isfinite(state->y2);
+    if (finite)
+        return;
+
+    allPass = lowPass = highPass = BiquadState{};
+    cvGain = dc = 0.0;
 }
 
 const juce::String VarnokeAudioProcessor::getInputChannelName(int channelIndex) const
