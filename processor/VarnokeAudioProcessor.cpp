@@ -145,32 +145,53 @@ void VarnokeAudioProcessor::processChannels(float* left, float* right, int numSa
     Pair cvGain{cvGainL, cvGainR};
     Pair dc{dcL, dcR};
 
-    for (int i = 0; i < numSamples; ++i)
+    // Two passes over short runs of frames: first the three sections (whose
+    // recursions are the only long dependency chains), then the gains and the
+    // mix. Each pass is short enough for the processor to overlap many frames;
+    // the arithmetic, and so every result, is the same as in one pass.
+    constexpr int runLength = 32;
+    struct Bands
     {
-        const Pair x{static_cast<double>(left[i]), bothChannels ? static_cast<double>(right[i]) : 0.0};
+        Pair x, ap, lp, hp;
+    };
+    Bands bands[runLength];
 
-        const Pair ap = allPassMemories.run(allPass.feedForward(x, x1, x2), a1, a2);
-        const Pair lp = lowPassMemories.run(lowPass.feedForward(x, x1, x2), a1, a2);
-        const Pair hp = highPassMemories.run(highPass.feedForward(x, x1, x2), a1, a2);
-        x2 = x1;
-        x1 = x;
+    for (int start = 0; start < numSamples; start += runLength)
+    {
+        const int length = std::min(runLength, numSamples - start);
+        float* const leftRun = left + start;
+        float* const rightRun = bothChannels ? right + start : nullptr;
 
-        // The gains are read afresh at every sample: a change applies from the next one.
-        const Pair lowGainNow = both(lowGain.load(relaxed));
-        const Pair highGainNow = both(highGain.load(relaxed));
-        const Pair cvDepthNow = both(cvDepth.load(relaxed));
-        const Pair outputGainNow = both(outputGain.load(relaxed));
+        for (int i = 0; i < length; ++i)
+        {
+            const Pair x{static_cast<double>(leftRun[i]), bothChannels ? static_cast<double>(rightRun[i]) : 0.0};
+            bands[i].x = x;
+            bands[i].ap = allPassMemories.run(allPass.feedForward(x, x1, x2), a1, a2);
+            bands[i].lp = lowPassMemories.run(lowPass.feedForward(x, x1, x2), a1, a2);
+            bands[i].hp = highPassMemories.run(highPass.feedForward(x, x1, x2), a1, a2);
+            x2 = x1;
+            x1 = x;
+        }
 
-        const Pair target = one - absolute(x) * cvDepthNow;
-        cvGain = keep * cvGain + step * target;
-        const Pair mix = ((cvGain * hp) * highGainNow + ap) + lowGainNow * lp;
-        dc = step * mix + keep * dc;
-        const Pair out = (mix - dc) * outputGainNow + zero;  // + 0.0 turns -0.0 into +0.0
+        for (int i = 0; i < length; ++i)
+        {
+            // The gains are read afresh at every sample: a change applies from the next one.
+            const Pair lowGainNow = both(lowGain.load(relaxed));
+            const Pair highGainNow = both(highGain.load(relaxed));
+            const Pair cvDepthNow = both(cvDepth.load(relaxed));
+            const Pair outputGainNow = both(outputGain.load(relaxed));
 
-        const FloatPair narrowed = __builtin_convertvector(out, FloatPair);
-        left[i] = narrowed[0];
-        if constexpr (bothChannels)
-            right[i] = narrowed[1];
+            const Pair target = one - absolute(bands[i].x) * cvDepthNow;
+            cvGain = keep * cvGain + step * target;
+            const Pair mix = ((cvGain * bands[i].hp) * highGainNow + bands[i].ap) + lowGainNow * bands[i].lp;
+            dc = step * mix + keep * dc;
+            const Pair out = (mix - dc) * outputGainNow + zero;  // + 0.0 turns -0.0 into +0.0
+
+            const FloatPair narrowed = __builtin_convertvector(out, FloatPair);
+            leftRun[i] = narrowed[0];
+            if constexpr (bothChannels)
+                rightRun[i] = narrowed[1];
+        }
     }
 
     allPassMemories.store<0>(allPassL, x1, x2);
