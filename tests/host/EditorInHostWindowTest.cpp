@@ -66,7 +66,7 @@ protected:
     void SetUp() override
     {
         std::string whyNot;
-        hostWindow = X11HostWindow::open(440, 120, whyNot);
+        hostWindow = X11HostWindow::open({0, 0, 440, 120}, whyNot);
         if (hostWindow == nullptr)
             GTEST_SKIP() << "needs an X display with the XTEST extension (tools/test.sh runs the tests under "
                             "xvfb-run): "
@@ -79,24 +79,46 @@ protected:
         ASSERT_EQ(420, background.getWidth()) << VARNOKE_BACKGROUND_PNG;
         effect = openInstance();
         ASSERT_NE(nullptr, effect);
+        idledEffects = {effect};
     }
 
     void TearDown() override
     {
         HostTest::TearDown();  // effClose takes an open editor with it
         hostWindow.reset();
+        otherWindows.clear();
     }
 
-    VstIntPtr openEditor() { return dispatch(effect, effEditOpen, 0, 0, hostWindow->getNativeHandle()); }
+    // Another top-level window of the host, below the others.
+    X11HostWindow& openAnotherWindow()
+    {
+        std::string whyNot;
+        const int y = 150 * static_cast<int>(otherWindows.size() + 1);
+        otherWindows.push_back(X11HostWindow::open({0, y, 440, 120}, whyNot));
+        return *otherWindows.back();
+    }
+
+    static VstIntPtr openEditor(AEffect* target, const X11HostWindow& window)
+    {
+        return dispatch(target, effEditOpen, 0, 0, window.getNativeHandle());
+    }
+    VstIntPtr openEditor() { return openEditor(effect, *hostWindow); }
     VstIntPtr closeEditor() { return dispatch(effect, effEditClose); }
 
-    // The host's UI thread: one effEditIdle every idlePeriod.
+    // The host's UI thread idles every open editor.
+    void idleOnce()
+    {
+        for (auto* target : idledEffects)
+            dispatch(target, effEditIdle);
+    }
+
+    // One round of idle calls every idlePeriod.
     void idleFor(Clock::duration duration)
     {
         const auto end = Clock::now() + duration;
         do
         {
-            dispatch(effect, effEditIdle);
+            idleOnce();
             std::this_thread::sleep_for(idlePeriod);
         } while (Clock::now() < end);
     }
@@ -106,7 +128,7 @@ protected:
         const auto end = Clock::now() + timeout;
         while (Clock::now() < end)
         {
-            dispatch(effect, effEditIdle);
+            idleOnce();
             if (done())
                 return true;
             std::this_thread::sleep_for(idlePeriod);
@@ -114,7 +136,8 @@ protected:
         return done();
     }
 
-    RgbImage screenshot() const { return hostWindow->grab(editorArea); }
+    static RgbImage screenshot(const X11HostWindow& window) { return window.grab(editorArea); }
+    RgbImage screenshot() const { return screenshot(*hostWindow); }
 
     bool showsBackground(const RgbImage& shot) const
     {
@@ -124,12 +147,17 @@ protected:
         return true;
     }
 
-    // Opens the editor and idles until the window shows it.
+    // Idles until the window shows an editor.
+    void waitForPaint(const X11HostWindow& window)
+    {
+        ASSERT_TRUE(idleUntil([&] { return showsBackground(screenshot(window)); })) << "the editor never painted";
+        idleFor(5 * idlePeriod);  // the fresh knobs' pending notifications run too
+    }
+
     void openAndWaitForPaint()
     {
         ASSERT_EQ(1, openEditor());
-        ASSERT_TRUE(idleUntil([&] { return showsBackground(screenshot()); })) << "the editor never painted";
-        idleFor(5 * idlePeriod);  // the fresh knobs' pending notifications run too
+        waitForPaint(*hostWindow);
     }
 
     static void saveArtifact(const RgbImage& shot, const std::string& name)
@@ -141,28 +169,31 @@ protected:
 
     // Presses the first button at the first point (relative to the knob's
     // centre), drags through the others and releases, idling between steps.
-    void drag(const Knob& knob, const std::vector<Offset>& path)
+    void drag(X11HostWindow& window, const Knob& knob, const std::vector<Offset>& path)
     {
         const int centreX = knob.bounds.x + knob.bounds.width / 2;
         const int centreY = knob.bounds.y + knob.bounds.height / 2;
-        hostWindow->movePointerTo(centreX + path.front().dx, centreY + path.front().dy);
+        window.movePointerTo(centreX + path.front().dx, centreY + path.front().dy);
         idleFor(2 * idlePeriod);
-        hostWindow->pressButton();
+        window.pressButton();
         idleFor(2 * idlePeriod);
         for (std::size_t step = 1; step < path.size(); ++step)
         {
-            hostWindow->movePointerTo(centreX + path[step].dx, centreY + path[step].dy);
+            window.movePointerTo(centreX + path[step].dx, centreY + path[step].dy);
             idleFor(2 * idlePeriod);
         }
-        hostWindow->releaseButton();
+        window.releaseButton();
         idleFor(3 * idlePeriod);
     }
+    void drag(const Knob& knob, const std::vector<Offset>& path) { drag(*hostWindow, knob, path); }
 
     float parameter(int index) const { return effect->getParameter(effect, index); }
 
     std::unique_ptr<X11HostWindow> hostWindow;
+    std::vector<std::unique_ptr<X11HostWindow>> otherWindows;
     RgbImage background;
     AEffect* effect = nullptr;
+    std::vector<AEffect*> idledEffects;
     std::chrono::milliseconds idlePeriod{30};
 };
 
@@ -430,6 +461,114 @@ TEST_F(EditorInHostWindowTest, EditorNeverIdledNeitherHangsNorCrashes)
     const auto started2 = Clock::now();
     EXPECT_EQ(0, closeEditor());
     EXPECT_LT(Clock::now() - started2, 1s);
+}
+
+// Two instances share the plug-in's message thread; each editor follows its
+// own instance only, and the host hears of a knob move from that instance.
+TEST_F(EditorInHostWindowTest, TwoEditorsFollowTheirOwnInstances)
+{
+    X11HostWindow& secondWindow = openAnotherWindow();
+    AEffect* second = openInstance();
+    ASSERT_NE(nullptr, second);
+    idledEffects.push_back(second);
+    openAndWaitForPaint();
+    if (HasFatalFailure())
+        return;
+    ASSERT_EQ(1, openEditor(second, secondWindow));
+    waitForPaint(secondWindow);
+    if (HasFatalFailure())
+        return;
+    const RgbImage firstBefore = screenshot();
+    const RgbImage secondBefore = screenshot(secondWindow);
+    RecordingHost::reset();
+
+    std::thread([&] { second->setParameter(second, 1, processValue); }).join();
+    drag(lowKnob, clockwiseOverTheTop);
+    idleFor(200ms);
+
+    EXPECT_NEAR(valueAfterClockwiseDrag, parameter(0), 1e-4f);
+    EXPECT_SAME_BITS(0.0f, parameter(1));
+    EXPECT_SAME_BITS(0.0f, second->getParameter(second, 0));
+    EXPECT_SAME_BITS(processValue, second->getParameter(second, 1));
+    EXPECT_GT(RecordingHost::count(audioMasterUpdateDisplay, effect), 0);
+    // The second may ask for idle while the button is held, wherever it is.
+    for (const int opcode : RecordingHost::opcodes(second))
+        EXPECT_EQ(audioMasterIdle, opcode);
+
+    const RgbImage firstAfter = screenshot();
+    const RgbImage secondAfter = screenshot(secondWindow);
+    saveArtifact(secondAfter, "second-editor-after-automation.png");
+    EXPECT_GT(compareImages(firstAfter, firstBefore, knobs[0].bounds, 0).differingPixels, 0);
+    EXPECT_EQ(0, compareImages(firstAfter, firstBefore, knobs[1].bounds, 0).differingPixels);
+    EXPECT_EQ(0, compareImages(secondAfter, secondBefore, knobs[0].bounds, 0).differingPixels);
+    EXPECT_GT(compareImages(secondAfter, secondBefore, knobs[1].bounds, 0).differingPixels, 0);
+    EXPECT_EQ(0, dispatch(second, effEditClose));
+}
+
+// Hosts commonly answer audioMasterIdle by idling their plug-ins' editors,
+// which calls back into the plug-in while it is painting or in its timer.
+VstIntPtr hostThatIdlesWhenAsked(AEffect* effect, int opcode, int index, VstIntPtr value, void* ptr, float opt)
+{
+    const VstIntPtr answer = RecordingHost::callback(effect, opcode, index, value, ptr, opt);
+    if (opcode == audioMasterIdle && effect != nullptr)
+        effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+    return answer;
+}
+
+TEST_F(EditorInHostWindowTest, HostIdlingFromItsIdleAnswerStillDrags)
+{
+    closeInstance(effect);
+    effect = openInstance(hostThatIdlesWhenAsked);
+    ASSERT_NE(nullptr, effect);
+    idledEffects = {effect};
+    openAndWaitForPaint();
+    if (HasFatalFailure())
+        return;
+    RecordingHost::reset();
+
+    drag(lowKnob, clockwiseOverTheTop);
+
+    EXPECT_GT(RecordingHost::count(audioMasterIdle), 0) << "the plug-in never asked, so nothing was re-entered";
+    EXPECT_NEAR(valueAfterClockwiseDrag, parameter(0), 1e-4f);
+    idleFor(100ms);
+    EXPECT_TRUE(showsBackground(screenshot()));
+}
+
+// A host whose UI runs on another thread than the one that created the
+// instance: the editor opcodes reach the message thread while it idles, and
+// the editor then paints and follows that thread's parameter changes.
+TEST_F(EditorInHostWindowTest, EditorOpenedFromAnotherHostThreadPaintsAndFollows)
+{
+    std::atomic<int> opened{-1};
+    std::thread hostUi(
+        [&]
+        {
+            const auto answer = openEditor();
+            effect->setParameter(effect, 0, lowValue);
+            effect->setParameter(effect, 2, outputValue);
+            opened = static_cast<int>(answer);
+        });
+    const bool answered = idleUntil([&] { return opened.load() != -1; });
+    hostUi.join();
+    ASSERT_TRUE(answered);
+    ASSERT_EQ(1, opened.load());
+    waitForPaint(*hostWindow);
+    if (HasFatalFailure())
+        return;
+    idleFor(200ms);
+    const RgbImage followed = screenshot();
+    saveArtifact(followed, "editor-opened-from-another-thread.png");
+
+    std::thread closer([&] { dispatch(effect, effEditClose); });
+    const bool closed = idleUntil([&] { return hostWindow->queryChildren().empty(); });
+    closer.join();
+    ASSERT_TRUE(closed);
+    openAndWaitForPaint();
+    if (HasFatalFailure())
+        return;
+    const RgbImage reference = screenshot();
+    for (const auto& knob : knobs)
+        EXPECT_EQ(0, compareImages(followed, reference, knob.bounds, colourTolerance).differingPixels) << knob.name;
 }
 }  // namespace
 }  // namespace host

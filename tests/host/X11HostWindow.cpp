@@ -31,7 +31,7 @@ int channelOf(unsigned long pixel, unsigned long mask)
 }
 }  // namespace
 
-std::unique_ptr<X11HostWindow> X11HostWindow::open(int width, int height, std::string& whyNot)
+std::unique_ptr<X11HostWindow> X11HostWindow::open(const PixelRect& bounds, std::string& whyNot)
 {
     if (std::getenv("DISPLAY") == nullptr)
     {
@@ -59,9 +59,9 @@ std::unique_ptr<X11HostWindow> X11HostWindow::open(int width, int height, std::s
     }
 
     XSetErrorHandler(ignoreXError);
-    const Window window =
-        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
-                            static_cast<unsigned>(height), 0, 0, BlackPixel(display, DefaultScreen(display)));
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), bounds.x, bounds.y,
+                                              static_cast<unsigned>(bounds.width), static_cast<unsigned>(bounds.height),
+                                              0, 0, BlackPixel(display, DefaultScreen(display)));
     XMapWindow(display, window);
     XSync(display, False);
     return std::unique_ptr<X11HostWindow>(new X11HostWindow(display, window));

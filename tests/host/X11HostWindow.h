@@ -16,8 +16,9 @@ namespace host
 class X11HostWindow
 {
 public:
-    // Null, with the reason in whyNot, when there is no display or it lacks XTEST.
-    static std::unique_ptr<X11HostWindow> open(int width, int height, std::string& whyNot);
+    // A top-level window at bounds (root coordinates). Null, with the reason in
+    // whyNot, when there is no display or it lacks XTEST.
+    static std::unique_ptr<X11HostWindow> open(const PixelRect& bounds, std::string& whyNot);
     ~X11HostWindow();
 
     X11HostWindow(const X11HostWindow&) = delete;
