@@ -58,6 +58,14 @@ std::unique_ptr<X11HostWindow> X11HostWindow::open(const PixelRect& bounds, std:
         return nullptr;
     }
 
+    // Screenshots compare colours exactly.
+    if (DefaultDepth(display, DefaultScreen(display)) < 24)
+    {
+        XCloseDisplay(display);
+        whyNot = "the display has fewer than 24 bits per pixel";
+        return nullptr;
+    }
+
     XSetErrorHandler(ignoreXError);
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), bounds.x, bounds.y,
                                               static_cast<unsigned>(bounds.width), static_cast<unsigned>(bounds.height),

@@ -17,7 +17,7 @@ class X11HostWindow
 {
 public:
     // A top-level window at bounds (root coordinates). Null, with the reason in
-    // whyNot, when there is no display or it lacks XTEST.
+    // whyNot, when there is no display, it lacks XTEST or has under 24 bits.
     static std::unique_ptr<X11HostWindow> open(const PixelRect& bounds, std::string& whyNot);
     ~X11HostWindow();
 
