@@ -402,6 +402,29 @@ TEST_F(EditorInHostWindowTest, ClosingRemovesTheWindowAndReopeningShowsCurrentVa
     EXPECT_SAME_BITS(0.5f, parameter(2));
 }
 
+// Hosts often close the instance with its window still open. The window goes
+// with it; as that was the last instance, JUCE's GUI layer goes down, and a
+// later instance brings it up again with a working window.
+TEST_F(EditorInHostWindowTest, ClosingTheInstanceTakesTheWindowAndALaterOneWorks)
+{
+    openAndWaitForPaint();
+    if (HasFatalFailure())
+        return;
+    closeInstance(effect);
+    EXPECT_EQ(std::vector<Window>{}, hostWindow->queryChildren()) << "the editor's window outlived effClose";
+
+    effect = openInstance();
+    ASSERT_NE(nullptr, effect);
+    idledEffects = {effect};
+    openAndWaitForPaint();
+    if (HasFatalFailure())
+        return;
+    EXPECT_EQ(1u, hostWindow->queryChildren().size());
+    RecordingHost::reset();
+    drag(lowKnob, clockwiseOverTheTop);
+    EXPECT_NEAR(valueAfterClockwiseDrag, parameter(0), 1e-4f);
+}
+
 // A host may ask for the size first; that editor goes when the window opens,
 // before the message loop ran, and must write nothing back.
 TEST_F(EditorInHostWindowTest, EditorBuiltForTheRectangleWritesNothingBack)
