@@ -268,11 +268,8 @@ bool VarnokeAudioProcessor::producesMidi() const
     return false;
 }
 
-// The wrapper asks for the editor on the message thread: remember which thread
-// that is, so setParameter can tell without a lock whether it may touch the knobs.
 juce::AudioProcessorEditor* VarnokeAudioProcessor::createEditor()
 {
-    editorThread.store(juce::Thread::getCurrentThreadId(), std::memory_order_relaxed);
     return new VarnokeAudioProcessorEditor(this);
 }
 
@@ -359,6 +356,15 @@ VarnokeAudioProcessor::KnobValues VarnokeAudioProcessor::getKnobValues() const n
             static_cast<double>(output.load(relaxed) * 10.0f)};
 }
 
+// JUCE's message thread, or a thread holding its lock. A host may build the
+// editor on another thread under the lock; that thread must not touch the
+// knobs once it has let go. Neither check locks or calls the system.
+bool VarnokeAudioProcessor::mayTouchComponents() noexcept
+{
+    const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+    return messageManager != nullptr && messageManager->currentThreadHasLockedMessageManager();
+}
+
 // Every parameter change is mirrored into an open editor's knobs; this is the
 // one place that does it. On the message thread the knobs are set at once.
 // Any other thread (automation playback, possibly the audio thread) only raises
@@ -369,7 +375,7 @@ VarnokeAudioProcessor::KnobValues VarnokeAudioProcessor::getKnobValues() const n
 // a message instead would allocate and make a system call.
 void VarnokeAudioProcessor::refreshEditorKnobs()
 {
-    if (juce::Thread::getCurrentThreadId() != editorThread.load(relaxed))
+    if (!mayTouchComponents())
     {
         knobRefreshPending.store(true, std::memory_order_release);
         return;
