@@ -42,7 +42,7 @@ const std::vector<ProgrammeCase>& programme()
 float noiseSample(std::mt19937& generator, float scale)
 {
     const auto word = static_cast<std::int32_t>(generator());
-    return static_cast<float>(word) * (scale / 2147483648.0f);
+    return static_cast<float>(word) / 2147483648.0f * scale;
 }
 
 float inputSample(Input input, int channel, long frame, std::mt19937& generator)

@@ -86,40 +86,48 @@ protected:
 
 TEST_F(WindowsDllTest, ExportsOnlyTheEntryAtOrdinalOneUnderTheDllName)
 {
-    const auto headers = lines(objdumpPrivateHeaders());
-
-    // "Name  <rva> Varnoke.dll" in the export directory.
+    // objdump -p lists the export directory's name ("Name  <rva> Varnoke.dll"),
+    // the address table ("[   0] +base[   1] 13d0 Export RVA": slot, ordinal)
+    // and the name table ("[   0] VSTPluginMain": address slot, name).
     std::string exportDirectoryName;
-    // "[   0] +base[   1]  0000 VSTPluginMain": table index, ordinal, hint, name.
-    std::vector<std::string> exportedNames;
     std::vector<int> ordinals;
-    bool inNameTable = false;
-    for (const auto& line : headers)
+    std::vector<std::string> exportedNames;
+    enum class Table
+    {
+        none,
+        addresses,
+        names
+    } table = Table::none;
+
+    for (const auto& line : lines(objdumpPrivateHeaders()))
     {
         const std::string text = trimmed(line);
         if (text.rfind("Name ", 0) == 0 && exportDirectoryName.empty())
             exportDirectoryName = text.substr(text.find_last_of(" \t") + 1);
-        if (text.rfind("[Ordinal/Name Pointer] Table", 0) == 0)
+        if (text.rfind("Export Address Table --", 0) == 0)
+            table = Table::addresses;
+        else if (text.rfind("[Ordinal/Name Pointer] Table", 0) == 0)
+            table = Table::names;
+        else if (text.empty() || text[0] != '[')
+            table = Table::none;
+        else if (table == Table::addresses)
         {
-            inNameTable = true;
-            continue;
-        }
-        if (inNameTable)
-        {
-            if (text.empty() || text[0] != '[')
-            {
-                inNameTable = false;
-                continue;
-            }
-            exportedNames.push_back(text.substr(text.find_last_of(" \t") + 1));
             const auto base = text.find("+base[");
             ordinals.push_back(base == std::string::npos ? -1 : std::stoi(text.substr(base + 6)));
+        }
+        else if (table == Table::names)
+        {
+            const auto slot = std::stoi(text.substr(1));
+            exportedNames.push_back(text.substr(text.find_last_of(" \t") + 1) + " @" +
+                                    (slot >= 0 && slot < static_cast<int>(ordinals.size())
+                                         ? std::to_string(ordinals[static_cast<std::size_t>(slot)])
+                                         : std::string("?")));
         }
     }
 
     EXPECT_EQ("Varnoke.dll", exportDirectoryName);
-    EXPECT_EQ(std::vector<std::string>{"VSTPluginMain"}, exportedNames);
     EXPECT_EQ(std::vector<int>{1}, ordinals);
+    EXPECT_EQ(std::vector<std::string>{"VSTPluginMain @1"}, exportedNames);
 }
 
 TEST_F(WindowsDllTest, ImportsOnlyWindowsSystemLibraries)
