@@ -190,6 +190,8 @@ TEST_F(EditorWindowTest, OpensInTheHostWindowAndRepaintsFromTheHostMessageLoop)
     GetClientRect(editorWindow, &editorClient);
     EXPECT_EQ(width, editorClient.right);
     EXPECT_EQ(height, editorClient.bottom);
+    // Its window class is registered for the DLL, not for the program, so unloading the DLL takes it along.
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(library->getHandle()), GetClassLongPtrW(editorWindow, GCLP_HMODULE));
 
     runMessageLoop(800);
     const Picture opened = capture(hostWindow);
