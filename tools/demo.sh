@@ -15,14 +15,14 @@ out="$build/demo"
 mkdir -p "$out"
 render="$build/tools/varnoke-render"
 "$render" --bypass -o "$out/varnoke-demo-dry.wav"
-"$render" --low-contour 0.35 --process 0.45 --output 0.3 -o "$out/varnoke-demo.wav" \
+"$render" --low-contour 0.35 --process 0.45 --output 0.28 -o "$out/varnoke-demo.wav" \
   --plot "$out/varnoke-response.png" --compare 0,0,0.5 --compare 0.8,0,0.5 --compare 0,0.8,0.5
 
 out=$(cd "$out" && pwd)
 plugin="$(cd "$build/plugin" && pwd)/Varnoke.so"
 cat <<MSG
 
-Listen:   $out/varnoke-demo-dry.wav (untouched) and $out/varnoke-demo.wav (Low Contour 0.35, Process 0.45, Output 0.3)
+Listen:   $out/varnoke-demo-dry.wav (untouched) and $out/varnoke-demo.wav (Low Contour 0.35, Process 0.45, Output 0.28)
 See:      $out/varnoke-response.png (the response of those and three other settings)
 Plug-in:  $plugin
 Install it for your hosts with   mkdir -p ~/.vst && cp '$plugin' ~/.vst/
