@@ -343,7 +343,9 @@ bool VstPluginInstance::isProcessLevelOffline() const
 
 void VstPluginInstance::resume()
 {
-    const double sampleRate = hostSampleRate > 0.0f ? static_cast<double>(hostSampleRate) : 44100.0;  // NaN too
+    // A rate that is not a positive finite number (NaN and infinity too) cannot be played at.
+    const double sampleRate =
+        hostSampleRate > 0.0f && std::isfinite(hostSampleRate) ? static_cast<double>(hostSampleRate) : 44100.0;
     const int blockSize = hostBlockSize;
 
     processor->setNonRealtime(isProcessLevelOffline());

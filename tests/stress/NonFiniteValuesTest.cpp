@@ -213,3 +213,32 @@ TEST_P(NonFiniteValues, OutputIsFiniteAgainWithinASecondOnceValuesAreFinite)
 INSTANTIATE_TEST_SUITE_P(HostsAndFiles, NonFiniteValues, ::testing::ValuesIn(badValuesTable),
                          [](const auto& info) { return std::string(info.param.name); });
 }  // namespace
+
+namespace
+{
+// A host rate that is not a positive finite number is played at 44100 Hz; an
+// infinite one used to design filters with both poles on the unit circle, whose
+// output grew without bound.
+class UnplayableSampleRate : public ::testing::TestWithParam<float>
+{
+};
+
+TEST_P(UnplayableSampleRate, IsPlayedAt44100)
+{
+    AEffect* effect = effect_harness::createPlugin();
+    ASSERT_NE(nullptr, effect);
+    dispatch(effect, Op::open);
+    dispatch(effect, Op::setSampleRate, 0, 0, nullptr, GetParam());
+    dispatch(effect, Op::mainsChanged, 0, 1);
+    EXPECT_EQ(44100.0, effect_harness::processorOf(effect).getSampleRate());
+
+    std::vector<float> left(blockFrames, 0.5f), right(blockFrames, -0.5f);
+    float* channels[] = {left.data(), right.data()};
+    for (int block = 0; block < 200; ++block)
+        effect->processReplacing(effect, channels, channels, blockFrames);
+    EXPECT_TRUE(std::isfinite(left.back()) && std::isfinite(right.back()));
+    dispatch(effect, Op::close);
+}
+
+INSTANTIATE_TEST_SUITE_P(HostRates, UnplayableSampleRate, ::testing::Values(inf, -inf, nan, 0.0f, -48000.0f));
+}  // namespace
