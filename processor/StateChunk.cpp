@@ -1,7 +1,9 @@
 #include "StateChunk.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <string_view>
 
 namespace StateChunk
 {
@@ -14,10 +16,74 @@ constexpr const char* outputKey = "output_g";
 
 constexpr int headerSize = 8;
 
+// JUCE's XML parser recurses once per nested element and expands the entities
+// a document type declares, so a crafted state could exhaust the host's stack.
+// A saved state is one element; other plug-ins' states nest a few levels.
+constexpr int maxElementDepth = 256;
+
+// The deepest element nesting of the text, counting every start tag that is
+// not closed by "/>" and every end tag; comments, CDATA sections and
+// declarations are skipped. Ill-formed text may be counted too deep, which
+// only ever turns it away.
+int elementDepth(std::string_view text)
+{
+    const auto skipPast = [&text](std::size_t from, std::string_view terminator)
+    {
+        const auto end = text.find(terminator, from);
+        return end == std::string_view::npos ? text.size() : end + terminator.size();
+    };
+
+    int depth = 0;
+    int deepest = 0;
+    std::size_t i = 0;
+    while ((i = text.find('<', i)) != std::string_view::npos)
+    {
+        const std::string_view rest = text.substr(i);
+        if (rest.rfind("<!--", 0) == 0)
+            i = skipPast(i + 4, "-->");
+        else if (rest.rfind("<![CDATA[", 0) == 0)
+            i = skipPast(i + 9, "]]>");
+        else if (rest.rfind("<?", 0) == 0 || rest.rfind("<!", 0) == 0)
+            i = skipPast(i + 2, ">");
+        else if (rest.rfind("</", 0) == 0)
+        {
+            depth = std::max(depth - 1, 0);
+            i = skipPast(i + 2, ">");
+        }
+        else
+        {
+            // A start tag runs to the first '>' outside quoted attribute values.
+            std::size_t end = i + 1;
+            char quote = 0;
+            for (; end < text.size(); ++end)
+            {
+                const char c = text[end];
+                if (quote != 0)
+                    quote = c == quote ? 0 : quote;
+                else if (c == '"' || c == '\'')
+                    quote = c;
+                else if (c == '>')
+                    break;
+            }
+            if (end >= text.size() || text[end - 1] != '/')
+                deepest = std::max(deepest, ++depth);
+            i = end;
+        }
+    }
+    return deepest;
+}
+
+// Texts the parser must not see: too deeply nested, or declaring a document
+// type (and with it entities that expand into more text, or into elements).
+bool isSafeToParse(std::string_view text)
+{
+    return text.find("<!DOCTYPE") == std::string_view::npos && elementDepth(text) <= maxElementDepth;
+}
+
 juce::uint32 readLittleEndian32(const unsigned char* bytes)
 {
-    return static_cast<juce::uint32>(bytes[0]) | (static_cast<juce::uint32>(bytes[1]) << 8)
-           | (static_cast<juce::uint32>(bytes[2]) << 16) | (static_cast<juce::uint32>(bytes[3]) << 24);
+    return static_cast<juce::uint32>(bytes[0]) | (static_cast<juce::uint32>(bytes[1]) << 8) |
+           (static_cast<juce::uint32>(bytes[2]) << 16) | (static_cast<juce::uint32>(bytes[3]) << 24);
 }
 
 void writeLittleEndian32(unsigned char* bytes, juce::uint32 value)
@@ -122,14 +188,15 @@ std::optional<Values> read(const void* data, int sizeInBytes)
     if (!juce::CharPointer_UTF8::isValidString(textStart, static_cast<int>(textLength)))
         return std::nullopt;
 
+    if (!isSafeToParse(std::string_view(textStart, textLength)))
+        return std::nullopt;
+
     const auto element = juce::XmlDocument::parse(juce::String::fromUTF8(textStart, static_cast<int>(textLength)));
     if (element == nullptr)
         return std::nullopt;
 
-    const auto attribute = [&element](const char* name) {
-        return element->hasAttribute(name) ? static_cast<float>(parseNumber(element->getStringAttribute(name)))
-                                           : 0.0f;
-    };
+    const auto attribute = [&element](const char* name)
+    { return element->hasAttribute(name) ? static_cast<float>(parseNumber(element->getStringAttribute(name))) : 0.0f; };
 
     Values values;
     values.lowContour = attribute(lowContourKey);
