@@ -5,6 +5,8 @@
 #include "VarnokeAudioProcessorEditor.h"
 
 #include <algorithm>
+#include <cmath>
+#include <initializer_list>
 
 namespace
 {
@@ -98,9 +100,16 @@ void VarnokeAudioProcessor::processBlock(juce::AudioSampleBuffer& buffer, juce::
     const int numChannels = buffer.getNumChannels();
 
     if (numChannels >= 2)
+    {
         processChannels<true>(buffer.getWritePointer(0), buffer.getWritePointer(1), numSamples);
+        restartIfNonFinite(allPassL, lowPassL, highPassL, cvGainL, dcL);
+        restartIfNonFinite(allPassR, lowPassR, highPassR, cvGainR, dcR);
+    }
     else if (numChannels == 1)
+    {
         processChannels<false>(buffer.getWritePointer(0), nullptr, numSamples);
+        restartIfNonFinite(allPassL, lowPassL, highPassL, cvGainL, dcL);
+    }
 
     // Output channels beyond the inputs carry silence.
     const int clearEnd = std::min(getTotalNumOutputChannels(), numChannels);
@@ -136,32 +145,53 @@ void VarnokeAudioProcessor::processChannels(float* left, float* right, int numSa
     Pair cvGain{cvGainL, cvGainR};
     Pair dc{dcL, dcR};
 
-    for (int i = 0; i < numSamples; ++i)
+    // Two passes over short runs of frames: first the three sections (whose
+    // recursions are the only long dependency chains), then the gains and the
+    // mix. Each pass is short enough for the processor to overlap many frames;
+    // the arithmetic, and so every result, is the same as in one pass.
+    constexpr int runLength = 32;
+    struct Bands
     {
-        const Pair x{static_cast<double>(left[i]), bothChannels ? static_cast<double>(right[i]) : 0.0};
+        Pair x, ap, lp, hp;
+    };
+    Bands bands[runLength];
 
-        const Pair ap = allPassMemories.run(allPass.feedForward(x, x1, x2), a1, a2);
-        const Pair lp = lowPassMemories.run(lowPass.feedForward(x, x1, x2), a1, a2);
-        const Pair hp = highPassMemories.run(highPass.feedForward(x, x1, x2), a1, a2);
-        x2 = x1;
-        x1 = x;
+    for (int start = 0; start < numSamples; start += runLength)
+    {
+        const int length = std::min(runLength, numSamples - start);
+        float* const leftRun = left + start;
+        float* const rightRun = bothChannels ? right + start : nullptr;
 
-        // The gains are read afresh at every sample: a change applies from the next one.
-        const Pair lowGainNow = both(lowGain.load(relaxed));
-        const Pair highGainNow = both(highGain.load(relaxed));
-        const Pair cvDepthNow = both(cvDepth.load(relaxed));
-        const Pair outputGainNow = both(outputGain.load(relaxed));
+        for (int i = 0; i < length; ++i)
+        {
+            const Pair x{static_cast<double>(leftRun[i]), bothChannels ? static_cast<double>(rightRun[i]) : 0.0};
+            bands[i].x = x;
+            bands[i].ap = allPassMemories.run(allPass.feedForward(x, x1, x2), a1, a2);
+            bands[i].lp = lowPassMemories.run(lowPass.feedForward(x, x1, x2), a1, a2);
+            bands[i].hp = highPassMemories.run(highPass.feedForward(x, x1, x2), a1, a2);
+            x2 = x1;
+            x1 = x;
+        }
 
-        const Pair target = one - absolute(x) * cvDepthNow;
-        cvGain = keep * cvGain + step * target;
-        const Pair mix = ((cvGain * hp) * highGainNow + ap) + lowGainNow * lp;
-        dc = step * mix + keep * dc;
-        const Pair out = (mix - dc) * outputGainNow + zero;  // + 0.0 turns -0.0 into +0.0
+        for (int i = 0; i < length; ++i)
+        {
+            // The gains are read afresh at every sample: a change applies from the next one.
+            const Pair lowGainNow = both(lowGain.load(relaxed));
+            const Pair highGainNow = both(highGain.load(relaxed));
+            const Pair cvDepthNow = both(cvDepth.load(relaxed));
+            const Pair outputGainNow = both(outputGain.load(relaxed));
 
-        const FloatPair narrowed = __builtin_convertvector(out, FloatPair);
-        left[i] = narrowed[0];
-        if constexpr (bothChannels)
-            right[i] = narrowed[1];
+            const Pair target = one - absolute(bands[i].x) * cvDepthNow;
+            cvGain = keep * cvGain + step * target;
+            const Pair mix = ((cvGain * bands[i].hp) * highGainNow + bands[i].ap) + lowGainNow * bands[i].lp;
+            dc = step * mix + keep * dc;
+            const Pair out = (mix - dc) * outputGainNow + zero;  // + 0.0 turns -0.0 into +0.0
+
+            const FloatPair narrowed = __builtin_convertvector(out, FloatPair);
+            leftRun[i] = narrowed[0];
+            if constexpr (bothChannels)
+                rightRun[i] = narrowed[1];
+        }
     }
 
     allPassMemories.store<0>(allPassL, x1, x2);
@@ -178,6 +208,24 @@ void VarnokeAudioProcessor::processChannels(float* left, float* right, int numSa
         cvGainR = cvGain[1];
         dcR = dc[1];
     }
+}
+
+// A NaN or infinite input sample or gain would otherwise stay in the recursions
+// for good, and the channel would never sound again. A channel whose memories
+// went non-finite during a block starts the next block from rest, as after
+// construction; finite signals never take this path.
+void VarnokeAudioProcessor::restartIfNonFinite(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass,
+                                               double& cvGain, double& dc) noexcept
+{
+    bool finite = std::isfinite(cvGain) && std::isfinite(dc);
+    for (const BiquadState* state : {&allPass, &lowPass, &highPass})
+        finite = finite && std::isfinite(state->x1) && std::isfinite(state->x2) && std::isfinite(state->y1)
+                 && std::isfinite(state->y2);
+    if (finite)
+        return;
+
+    allPass = lowPass = highPass = BiquadState{};
+    cvGain = dc = 0.0;
 }
 
 const juce::String VarnokeAudioProcessor::getInputChannelName(int channelIndex) const
@@ -220,11 +268,8 @@ bool VarnokeAudioProcessor::producesMidi() const
     return false;
 }
 
-// The wrapper asks for the editor on the message thread: remember which thread
-// that is, so setParameter can tell without a lock whether it may touch the knobs.
 juce::AudioProcessorEditor* VarnokeAudioProcessor::createEditor()
 {
-    editorThread.store(juce::Thread::getCurrentThreadId(), std::memory_order_relaxed);
     return new VarnokeAudioProcessorEditor(this);
 }
 
@@ -311,6 +356,15 @@ VarnokeAudioProcessor::KnobValues VarnokeAudioProcessor::getKnobValues() const n
             static_cast<double>(output.load(relaxed) * 10.0f)};
 }
 
+// JUCE's message thread, or a thread holding its lock. A host may build the
+// editor on another thread under the lock; that thread must not touch the
+// knobs once it has let go. Neither check locks or calls the system.
+bool VarnokeAudioProcessor::mayTouchComponents() noexcept
+{
+    const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+    return messageManager != nullptr && messageManager->currentThreadHasLockedMessageManager();
+}
+
 // Every parameter change is mirrored into an open editor's knobs; this is the
 // one place that does it. On the message thread the knobs are set at once.
 // Any other thread (automation playback, possibly the audio thread) only raises
@@ -321,7 +375,7 @@ VarnokeAudioProcessor::KnobValues VarnokeAudioProcessor::getKnobValues() const n
 // a message instead would allocate and make a system call.
 void VarnokeAudioProcessor::refreshEditorKnobs()
 {
-    if (juce::Thread::getCurrentThreadId() != editorThread.load(relaxed))
+    if (!mayTouchComponents())
     {
         knobRefreshPending.store(true, std::memory_order_release);
         return;

@@ -98,9 +98,12 @@ private:
 
     void refreshDerivedGains() noexcept;
     void refreshEditorKnobs();
+    static bool mayTouchComponents() noexcept;
 
     template <bool bothChannels>
     void processChannels(float* left, float* right, int numSamples) noexcept;
+    static void restartIfNonFinite(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass, double& cvGain,
+                                   double& dc) noexcept;
 
     // Parameters, in storage order (index order differs: output is index 2).
     Parameter lowContour{0.0f};
@@ -126,12 +129,10 @@ private:
     Gain cvDepth{0.0};
     Gain outputGain{0.0};
 
-    // Knob mirroring. The thread that created the editor (JUCE's message
-    // thread) is the only one allowed to touch it; any other thread just raises
-    // the flag. Both are lock-free so the audio thread can use them.
-    std::atomic<juce::Thread::ThreadID> editorThread{nullptr};
+    // Knob mirroring. Only JUCE's message thread touches the editor; any other
+    // thread just raises the flag, which is lock-free so the audio thread can use it.
     std::atomic<bool> knobRefreshPending{false};
-    static_assert(std::atomic<juce::Thread::ThreadID>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+    static_assert(std::atomic<bool>::is_always_lock_free);
 
     // Filter memories and DC levels, per channel; only construction resets them.
     BiquadState allPassL;

@@ -1,16 +1,30 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the plug-in Varnoke.so and renders the built-in demo through Varnoke.
+# Installs what is missing, builds the plug-in Varnoke.so and the offline host
+# varnoke-render, then renders the built-in demo through the plug-in: the dry
+# and the processed demo as WAV files, and the response of the settings as a plot.
 # Usage: tools/demo.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
 tools/install-dependencies.sh build
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNOKE_BUILD_TESTS=OFF -DVARNOKE_BUILD_BENCHMARKS=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target varnoke-render Varnoke
-"$build/tools/varnoke-render"
 
+out="$build/demo"
+mkdir -p "$out"
+render="$build/tools/varnoke-render"
+"$render" --bypass -o "$out/varnoke-demo-dry.wav"
+"$render" --low-contour 0.35 --process 0.45 --output 0.3 -o "$out/varnoke-demo.wav" \
+  --plot "$out/varnoke-response.png" --compare 0,0,0.5 --compare 0.8,0,0.5 --compare 0,0.8,0.5
+
+out=$(cd "$out" && pwd)
 plugin="$(cd "$build/plugin" && pwd)/Varnoke.so"
-echo
-echo "The VST 2.4 plug-in is $plugin"
-echo "Install it for your hosts with:  mkdir -p ~/.vst && cp '$plugin' ~/.vst/"
+cat <<MSG
+
+Listen:   $out/varnoke-demo-dry.wav (untouched) and $out/varnoke-demo.wav (Low Contour 0.35, Process 0.45, Output 0.3)
+See:      $out/varnoke-response.png (the response of those and three other settings)
+Plug-in:  $plugin
+Install it for your hosts with   mkdir -p ~/.vst && cp '$plugin' ~/.vst/
+or system-wide with              sudo cmake --install $build   (to /usr/local/lib/vst and /usr/local/bin)
+MSG

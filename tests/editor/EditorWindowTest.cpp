@@ -298,6 +298,37 @@ TEST_F(EditorWindow, ChangesFromAnotherThreadReachTheKnobsOnTheMessageThread)
     EXPECT_EQ(201u, processor.takeLog().size()) << "no setParameter beyond the automation's own";
 }
 
+// A host may open the window from another thread, which then holds JUCE's
+// lock while the editor is built. Once it lets go, its later parameter changes
+// must still leave the knobs to the message thread.
+TEST_F(EditorWindow, WindowOpenedFromAnotherThreadIsStillRefreshedOnTheMessageThread)
+{
+    std::atomic<bool> opened{false}, goAhead{false}, changed{false};
+    std::thread hostThread(
+        [&]
+        {
+            {
+                const juce::MessageManagerLock lock;
+                open();
+            }
+            opened = true;
+            while (!goAhead)
+                std::this_thread::yield();
+            processor.setParameter(0, 0.3f);
+            changed = true;
+        });
+    const bool openedInTime = MessageLoop::runUntil([&] { return opened.load(); });
+    MessageLoop::runPending();
+    goAhead = true;
+    while (!changed)
+        std::this_thread::yield();
+    hostThread.join();
+    ASSERT_TRUE(openedInTime);
+    EXPECT_EQ(0.0, knobValues()[0]) << "touched off the message thread";
+
+    EXPECT_TRUE(MessageLoop::runUntil([&] { return knobValues()[0] == static_cast<double>(0.3f * 10.0f); }));
+}
+
 // A refresh still pending when the window closes is simply dropped; the next
 // window reads the values afresh.
 TEST_F(EditorWindow, PendingRefreshDiesWithTheWindow)

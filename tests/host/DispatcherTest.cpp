@@ -273,9 +273,9 @@ TEST_F(DispatcherTest, GetSpeakerArrangementClearsBothPointers)
     EXPECT_EQ(nullptr, output);
 }
 
-// Without an editor from the processor the editor opcodes answer 0 and the
-// editor flag is cleared; with one, the rectangle is the editor's size.
-TEST_F(DispatcherTest, EditorRectangleMatchesTheEditorFlag)
+// The processor gives an editor: the rectangle is its size and the editor
+// flag stays set.
+TEST_F(DispatcherTest, EditorRectangleIsTheEditorSize)
 {
     if (std::getenv("DISPLAY") == nullptr)
         GTEST_SKIP() << "needs an X display (run under xvfb-run)";
@@ -284,19 +284,13 @@ TEST_F(DispatcherTest, EditorRectangleMatchesTheEditorFlag)
     ASSERT_NE(nullptr, effect);
     ERect* rect = nullptr;
     const VstIntPtr answer = dispatch(effect, effEditGetRect, 0, 0, &rect);
-    if (answer == 0)
-    {
-        EXPECT_EQ(0, effect->flags & 1);
-    }
-    else
-    {
-        EXPECT_EQ(1, effect->flags & 1);
-        ASSERT_EQ(reinterpret_cast<VstIntPtr>(rect), answer);
-        EXPECT_EQ(0, rect->top);
-        EXPECT_EQ(0, rect->left);
-        EXPECT_EQ(99, rect->bottom);
-        EXPECT_EQ(420, rect->right);
-    }
+    ASSERT_NE(0, answer);
+    ASSERT_EQ(reinterpret_cast<VstIntPtr>(rect), answer);
+    EXPECT_EQ(1, effect->flags & 1);
+    EXPECT_EQ(0, rect->top);
+    EXPECT_EQ(0, rect->left);
+    EXPECT_EQ(99, rect->bottom);
+    EXPECT_EQ(420, rect->right);
     EXPECT_EQ(0, dispatch(effect, effEditClose));
     EXPECT_EQ(0, dispatch(effect, effEditIdle));
 }

@@ -35,9 +35,9 @@ protected:
     }
 
     // VSTPluginMain followed by effOpen.
-    AEffect* openInstance()
+    AEffect* openInstance(audioMasterCallback callback = RecordingHost::callback)
     {
-        AEffect* effect = library->create();
+        AEffect* effect = library->create(callback);
         if (effect != nullptr)
         {
             dispatch(effect, effOpen);

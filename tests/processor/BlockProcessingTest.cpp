@@ -294,3 +294,87 @@ TEST(BlockProcessing, AllocatesNothing)
     EXPECT_NO_ALLOCATION(processor.getParameter(1));
 }
 }  // namespace
+
+namespace
+{
+// After a block with a NaN or infinite sample, a channel starts again from rest:
+// from the next block on its output is what a fresh processor gives.
+TEST(BlockProcessing, RecoversFromNonFiniteInput)
+{
+    for (const float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity()})
+    {
+        VarnokeAudioProcessor hit, fresh;
+        for (VarnokeAudioProcessor* p : {&hit, &fresh})
+        {
+            p->prepareToPlay(44100.0, 512);
+            p->setParameter(0, 0.4f);
+            p->setParameter(1, 0.7f);
+        }
+
+        std::vector<float> left(256, 0.3f), right(256, -0.2f);
+        left[100] = bad;
+        processInPlace(hit, left, &right);
+        EXPECT_FALSE(std::isfinite(left[101]));
+
+        std::mt19937 random(5);
+        std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+        std::vector<float> nextLeft(512), nextRight(512);
+        for (size_t i = 0; i < nextLeft.size(); ++i)
+        {
+            nextLeft[i] = sample(random);
+            nextRight[i] = sample(random);
+        }
+        std::vector<float> freshLeft = nextLeft, freshRight = nextRight;
+        processInPlace(hit, nextLeft, &nextRight);
+        processInPlace(fresh, freshLeft, &freshRight);
+        for (size_t i = 0; i < nextLeft.size(); ++i)
+            ASSERT_SAME_BITS(freshLeft[i], nextLeft[i]) << bad << " sample " << i;
+
+        // The other channel never saw the bad value and went on undisturbed.
+        EXPECT_NE(bitsOf(freshRight[0]), bitsOf(nextRight[0]));
+        EXPECT_TRUE(std::isfinite(nextRight[0]));
+    }
+}
+
+TEST(BlockProcessing, RecoversOnceANonFiniteParameterIsFiniteAgain)
+{
+    VarnokeAudioProcessor processor;
+    processor.prepareToPlay(48000.0, 512);
+    std::vector<float> left(512, 0.25f), right(512, 0.25f);
+
+    processor.setParameter(1, std::numeric_limits<float>::quiet_NaN());
+    processInPlace(processor, left, &right);
+    EXPECT_TRUE(std::isnan(left.back()));
+
+    processor.setParameter(1, 0.5f);
+    std::fill(left.begin(), left.end(), 0.25f);
+    std::fill(right.begin(), right.end(), 0.25f);
+    processInPlace(processor, left, &right);
+    for (const float s : left)
+        ASSERT_TRUE(std::isfinite(s));
+
+    processor.setParameter(2, std::numeric_limits<float>::infinity());
+    processInPlace(processor, left, &right);
+    EXPECT_FALSE(std::isfinite(right.back()));
+    processor.setParameter(2, 0.5f);
+    std::fill(left.begin(), left.end(), 0.25f);
+    std::fill(right.begin(), right.end(), 0.25f);
+    processInPlace(processor, left, &right);
+    for (const float s : right)
+        ASSERT_TRUE(std::isfinite(s));
+}
+
+TEST(BlockProcessing, SubnormalInputGivesNoSubnormalOutput)
+{
+    VarnokeAudioProcessor processor;
+    processor.prepareToPlay(44100.0, 512);
+    std::vector<float> left(512, 1.0e-40f), right(512, -1.0e-42f);
+    processInPlace(processor, left, &right);
+    for (size_t i = 0; i < left.size(); ++i)
+    {
+        ASSERT_NE(FP_SUBNORMAL, std::fpclassify(left[i])) << i;
+        ASSERT_NE(FP_SUBNORMAL, std::fpclassify(right[i])) << i;
+    }
+}
+}  // namespace

@@ -12,13 +12,10 @@
 #include <juce_events/juce_events.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
-
-#ifndef VARNOKE_BUILT_PLUGIN_PATH
-#define VARNOKE_BUILT_PLUGIN_PATH ""
-#endif
 
 namespace
 {
@@ -42,7 +39,8 @@ std::string directoryOf(const std::string& path)
     return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
-// The plug-in built beside this tool: in the build tree, or in an installed tree.
+// The plug-in built beside this tool: in the build tree (build/tools and
+// build/plugin), or installed (bin/ and lib/vst/ under one prefix, or ~/.vst).
 std::string defaultPluginPath()
 {
     char exe[4096] = {};
@@ -50,11 +48,18 @@ std::string defaultPluginPath()
     if (length > 0)
     {
         const std::string dir = directoryOf(std::string(exe, static_cast<size_t>(length)));
-        for (const std::string& candidate : {dir + "/Varnoke.so", dir + "/../lib/vst/Varnoke.so"})
-            if (access(candidate.c_str(), R_OK) == 0)
-                return candidate;
+        const char* home = std::getenv("HOME");
+        for (const std::string& candidate :
+             {dir + "/../plugin/Varnoke.so", dir + "/Varnoke.so", dir + "/../lib/vst/Varnoke.so",
+              std::string(home != nullptr ? home : "") + "/.vst/Varnoke.so"})
+            if (char* resolved = realpath(candidate.c_str(), nullptr))
+            {
+                std::string path = resolved;
+                std::free(resolved);
+                return path;
+            }
     }
-    return VARNOKE_BUILT_PLUGIN_PATH;
+    return {};
 }
 
 void requireWritableDirectory(const std::string& path)
@@ -213,20 +218,21 @@ int run(const RenderOptions& options)
     const auto library = host::VstLibrary::load(pluginPath, error);
     if (library == nullptr)
         fail(error);
-    {
-        auto probe = newInstance(library);
-        if (probe->effect().uniqueID != varnokeId || probe->effectName() != "Varnoke")
-            fail(pluginPath + " is not a Varnoke build (it is '" + probe->effectName() + "')");
-        if (options.info)
-        {
-            printInfo(*probe, pluginPath);
-            return 0;
-        }
-    }
+    auto probe = newInstance(library);
+    if (probe->effect().uniqueID != varnokeId || probe->effectName() != "Varnoke")
+        fail(pluginPath + " is not a Varnoke build (it is '" + probe->effectName() + "')");
 
     std::optional<FxPreset> preset;
     if (!options.preset.empty())
         preset = loadPreset(options.preset);
+
+    if (options.info)
+    {
+        configure(*probe, preset, options.knobs, options.bypass);
+        printInfo(*probe, pluginPath);
+        return 0;
+    }
+    probe.reset();
 
     const bool renderAudio =
         !options.input.empty() || !options.output.empty() || (options.plot.empty() && options.savePreset.empty());

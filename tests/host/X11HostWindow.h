@@ -1,0 +1,50 @@
+#pragma once
+
+#include "RgbImage.h"
+
+#include <X11/Xlib.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace host
+{
+// The test host's own X11 side: a connection, a top-level window that a
+// plug-in editor is opened into, screenshots of it, and real pointer input
+// through the XTEST extension. Links only Xlib and libXtst.
+class X11HostWindow
+{
+public:
+    // A top-level window at bounds (root coordinates). Null, with the reason in
+    // whyNot, when there is no display, it lacks XTEST or has under 24 bits.
+    static std::unique_ptr<X11HostWindow> open(const PixelRect& bounds, std::string& whyNot);
+    ~X11HostWindow();
+
+    X11HostWindow(const X11HostWindow&) = delete;
+    X11HostWindow& operator=(const X11HostWindow&) = delete;
+
+    // The handle a VST 2.4 host passes to effEditOpen.
+    void* getNativeHandle() const noexcept;
+    Window getWindow() const noexcept { return window; }
+
+    // The window's children as the X server knows them now.
+    std::vector<Window> queryChildren() const;
+
+    // The window's contents, its children included, as the server has them now.
+    RgbImage grab(const PixelRect& area) const;
+
+    // Pointer input in the window's coordinates, delivered to whichever
+    // client's window is under the pointer.
+    void movePointerTo(int x, int y);
+    void pressButton();
+    void releaseButton();
+
+private:
+    X11HostWindow(Display* display, Window window);
+
+    Display* display;
+    Window window;
+    bool buttonHeld = false;
+};
+}  // namespace host
