@@ -46,7 +46,7 @@ run_asan() {
 }
 
 run_tsan() {
-  local programs=(varnoke_boundary_tests varnoke_editor_tests varnoke_stress_tests)
+  local programs=(varnoke_boundary_tests varnoke_editor_tests varnoke_host_tests varnoke_stress_tests)
   build build-tsan "-fsanitize=thread -fno-omit-frame-pointer -g1" "${programs[@]}"
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$suppressions/tsan.supp
   local status=0
@@ -54,6 +54,7 @@ run_tsan() {
   # times; the AddressSanitizer run covers them.
   with_display build-tsan/tests/plugin/varnoke_boundary_tests || status=1
   with_display build-tsan/tests/editor/varnoke_editor_tests || status=1
+  with_display build-tsan/tests/host/varnoke_host_tests || status=1
   with_display build-tsan/tests/stress/varnoke_stress_tests --gtest_filter='ConcurrencyStress.*' || status=1
   return $status
 }
