@@ -213,7 +213,9 @@ TEST_P(NonFiniteValues, OutputIsFiniteAgainWithinASecondOnceValuesAreFinite)
     // Recovered means sounding again, not silenced: the level is about what it was.
     EXPECT_GT(after.rms, 0.5 * before.rms);
     if (bad.levelBackWithinASecond)
+    {
         EXPECT_LT(after.rms, 2.0 * before.rms);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(HostsAndFiles, NonFiniteValues, ::testing::ValuesIn(badValuesTable),
