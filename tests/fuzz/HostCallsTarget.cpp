@@ -123,7 +123,10 @@ private:
             break;
         case 4: readString(); break;
         case 5: switchOnOff(); break;
-        case 6: dispatch(effect, Op::setBypass, 0, input.take<std::uint8_t>() & 1); break;
+        case 6:
+            bypassed = (input.take<std::uint8_t>() & 1) != 0;
+            dispatch(effect, Op::setBypass, 0, bypassed ? 1 : 0);
+            break;
         case 7: setArrangement(); break;
         case 8: getArrangement(); break;
         case 9: readPin(); break;
@@ -186,6 +189,13 @@ private:
         default: outputs[0] = in1.data(); break;  // an output is another channel's input
         }
         effect->processReplacing(effect, inputs, outputs, frames);
+
+        // Unless bypassed (which passes the host's own samples through), the
+        // output never holds a subnormal float.
+        if (!bypassed)
+            for (int channel = 0; channel < processedChannels; ++channel)
+                for (int i = 0; i < frames; ++i)
+                    FUZZ_CHECK(std::fpclassify(outputs[channel][i]) != FP_SUBNORMAL);
     }
 
     void readString()
@@ -221,7 +231,9 @@ private:
         inArrangement->numChannels = channelCounts[input.below(std::size(channelCounts))];
         outArrangement->type = static_cast<int>(input.below(4)) - 1;
         outArrangement->numChannels = channelCounts[input.below(std::size(channelCounts))];
-        dispatch(effect, Op::setSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(inArrangement), outArrangement);
+        if (dispatch(effect, Op::setSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(inArrangement),
+                     outArrangement) != 0)
+            processedChannels = outArrangement->numChannels;
     }
 
     void getArrangement()
@@ -352,6 +364,8 @@ private:
     int blockSize = 1024;
     const bool closeEditorFirst;
     bool editorOpen = false;
+    bool bypassed = false;
+    int processedChannels = 2;
     std::vector<unsigned char> savedChunk;
 };
 }  // namespace
