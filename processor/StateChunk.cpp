@@ -16,68 +16,34 @@ constexpr const char* outputKey = "output_g";
 
 constexpr int headerSize = 8;
 
-// JUCE's XML parser recurses once per nested element and expands the entities
-// a document type declares, so a crafted state could exhaust the host's stack.
-// A saved state is one element; other plug-ins' states nest a few levels.
-constexpr int maxElementDepth = 256;
+// JUCE's XML parser is not safe with every text a damaged or crafted state
+// may hold, so the reader only hands it texts it is known to survive:
+// - at most 256 '<' characters: the parser recurses once per nested element
+//   (on the host's stack) and every element needs a '<' of its own;
+// - no document type: it declares entities that expand into more text, and
+//   into elements;
+// - no processing instruction after the XML declaration: one followed by text
+//   inside an element makes the parser loop forever.
+// A saved state is one element; other plug-ins' states stay far within this.
+constexpr std::size_t maxTagOpenings = 256;
 
-// The deepest element nesting of the text, counting every start tag that is
-// not closed by "/>" and every end tag; comments, CDATA sections and
-// declarations are skipped. Ill-formed text may be counted too deep, which
-// only ever turns it away.
-int elementDepth(std::string_view text)
-{
-    const auto skipPast = [&text](std::size_t from, std::string_view terminator)
-    {
-        const auto end = text.find(terminator, from);
-        return end == std::string_view::npos ? text.size() : end + terminator.size();
-    };
-
-    int depth = 0;
-    int deepest = 0;
-    std::size_t i = 0;
-    while ((i = text.find('<', i)) != std::string_view::npos)
-    {
-        const std::string_view rest = text.substr(i);
-        if (rest.rfind("<!--", 0) == 0)
-            i = skipPast(i + 4, "-->");
-        else if (rest.rfind("<![CDATA[", 0) == 0)
-            i = skipPast(i + 9, "]]>");
-        else if (rest.rfind("<?", 0) == 0 || rest.rfind("<!", 0) == 0)
-            i = skipPast(i + 2, ">");
-        else if (rest.rfind("</", 0) == 0)
-        {
-            depth = std::max(depth - 1, 0);
-            i = skipPast(i + 2, ">");
-        }
-        else
-        {
-            // A start tag runs to the first '>' outside quoted attribute values.
-            std::size_t end = i + 1;
-            char quote = 0;
-            for (; end < text.size(); ++end)
-            {
-                const char c = text[end];
-                if (quote != 0)
-                    quote = c == quote ? 0 : quote;
-                else if (c == '"' || c == '\'')
-                    quote = c;
-                else if (c == '>')
-                    break;
-            }
-            if (end >= text.size() || text[end - 1] != '/')
-                deepest = std::max(deepest, ++depth);
-            i = end;
-        }
-    }
-    return deepest;
-}
-
-// Texts the parser must not see: too deeply nested, or declaring a document
-// type (and with it entities that expand into more text, or into elements).
 bool isSafeToParse(std::string_view text)
 {
-    return text.find("<!DOCTYPE") == std::string_view::npos && elementDepth(text) <= maxElementDepth;
+    if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '<')) > maxTagOpenings)
+        return false;
+    if (text.find("<!DOCTYPE") != std::string_view::npos)
+        return false;
+
+    std::size_t afterDeclaration = 0;
+    const auto firstNonSpace = text.find_first_not_of(" \t\r\n");
+    if (firstNonSpace != std::string_view::npos && text.substr(firstNonSpace).rfind("<?xml", 0) == 0)
+    {
+        const auto declarationEnd = text.find("?>", firstNonSpace);
+        if (declarationEnd == std::string_view::npos)
+            return false;
+        afterDeclaration = declarationEnd + 2;
+    }
+    return text.find("<?", afterDeclaration) == std::string_view::npos;
 }
 
 juce::uint32 readLittleEndian32(const unsigned char* bytes)

