@@ -1,6 +1,7 @@
 #include "StateChunk.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -23,12 +24,50 @@ constexpr int headerSize = 8;
 // - no document type: it declares entities that expand into more text, and
 //   into elements;
 // - no processing instruction after the XML declaration: one followed by text
-//   inside an element makes the parser loop forever.
+//   inside an element makes the parser loop forever;
+// - every '&' begins a well-formed reference ("&name;", "&#65;", "&#x41;"): a
+//   numeric one left open at the end of the text makes the parser read past
+//   it, and an open one swallows text up to the next ';' that it then parses.
 // A saved state is one element; other plug-ins' states stay far within this.
 constexpr std::size_t maxTagOpenings = 256;
 
+bool isIdentifierCharacter(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == ':' || c == '.';
+}
+
+bool referencesAreWellFormed(std::string_view text)
+{
+    constexpr std::size_t maxDigits = 8;
+    for (auto i = text.find('&'); i != std::string_view::npos; i = text.find('&', i))
+    {
+        ++i;
+        std::size_t start = i;
+        std::size_t maxLength = text.size();
+        int (*isDigit)(int) = nullptr;
+        if (i < text.size() && text[i] == '#')
+        {
+            const bool hex = i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X');
+            start = i + (hex ? 2 : 1);
+            maxLength = maxDigits;
+            isDigit = hex ? static_cast<int (*)(int)>(std::isxdigit) : static_cast<int (*)(int)>(std::isdigit);
+        }
+        std::size_t end = start;
+        while (end < text.size() && end - start < maxLength &&
+               (isDigit != nullptr ? isDigit(static_cast<unsigned char>(text[end])) != 0
+                                   : isIdentifierCharacter(text[end])))
+            ++end;
+        if (end == start || end >= text.size() || text[end] != ';')
+            return false;
+        i = end + 1;
+    }
+    return true;
+}
+
 bool isSafeToParse(std::string_view text)
 {
+    if (!referencesAreWellFormed(text))
+        return false;
     if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '<')) > maxTagOpenings)
         return false;
     if (text.find("<!DOCTYPE") != std::string_view::npos)

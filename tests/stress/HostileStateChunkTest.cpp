@@ -1,7 +1,8 @@
 // Saved states crafted to hurt the XML parser: the plug-in must survive them
 // and leave its settings as they were. Deep nesting overflowed the host's
 // stack inside JUCE's recursive parser, a processing instruction followed by
-// text inside an element made it loop forever, and document types bring
+// text inside an element made it loop forever, a numeric reference left open
+// at the end made it read past the text, and document types bring
 // entities that expand into text and elements. The chunk reader now turns
 // all of them away.
 
@@ -70,6 +71,8 @@ const HostileChunk hostileChunks[] = {
     {"ExternalDocumentType", R"(<!DOCTYPE s SYSTEM "/etc/passwd"><pushState low_contour="&x;" output_g="1"/>)"},
     {"NestingBehindQuotedSlashes", repeated(R"(<pushState low_contour="/>">)", 100000)},
     {"NestingInsideAnEntityName", "<pushState low_contour=\"1\">&" + repeated("<a>", 100000) + ";</pushState>"},
+    {"OpenNumericReferenceAtTheEnd", R"(<pushState low_contour="1" output_g="1">&#x31)"},
+    {"OpenNumericReferenceInsideAnEntityName", R"(<pushState low_contour="1" output_g="1">&<a>&#x31;</pushState>)"},
     {"ProcessingInstructionBeforeText", R"(<pushState low_contour="1" output_g="1"><?x?>text</pushState>)"},
 };
 
