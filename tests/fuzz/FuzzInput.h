@@ -26,7 +26,8 @@ public:
         static_assert(std::is_trivially_copyable_v<T>);
         T value{};
         const std::size_t count = remaining < sizeof(T) ? remaining : sizeof(T);
-        std::memcpy(&value, bytes, count);
+        if (count > 0)
+            std::memcpy(&value, bytes, count);
         bytes += count;
         remaining -= count;
         return value;
@@ -39,7 +40,8 @@ public:
     std::size_t takeBytes(void* destination, std::size_t maxCount)
     {
         const std::size_t count = remaining < maxCount ? remaining : maxCount;
-        std::memcpy(destination, bytes, count);
+        if (count > 0)
+            std::memcpy(destination, bytes, count);
         bytes += count;
         remaining -= count;
         return count;
