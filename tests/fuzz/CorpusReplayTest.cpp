@@ -49,6 +49,7 @@ TEST_P(CorpusReplay, EveryInputRunsCleanly)
         const auto bytes = readFile(path);
         GetParam().run(bytes.data(), bytes.size());
     }
+    fuzz::releaseGuiLayer();
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,

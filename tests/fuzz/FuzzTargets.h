@@ -20,4 +20,8 @@ void runHostCalls(const std::uint8_t* data, std::size_t size);
 // Keeps one instance alive for the process, so JUCE's GUI layer is not torn
 // down and brought up again for every input (hosts keep instances too).
 void keepGuiLayerUp();
+
+// Closes that instance, taking JUCE's GUI layer down; the next target run
+// brings it up again.
+void releaseGuiLayer();
 }  // namespace fuzz
