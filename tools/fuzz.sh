@@ -16,7 +16,7 @@ targets=("$@")
 
 tools/install-dependencies.sh test
 
-flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -gline-tables-only"
+flags="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -gline-tables-only"
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVARNOKE_BUILD_TESTS=ON -DVARNOKE_BUILD_BENCHMARKS=OFF -DVARNOKE_BUILD_FUZZERS=ON \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \

@@ -37,8 +37,10 @@ with_display() {
   fi
 }
 
+# UndefinedBehaviorSanitizer reports stay recoverable in the build, so that the
+# suppressions can apply; halt_on_error ends the run at any other report.
 run_asan() {
-  build build-asan "-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g1"
+  build build-asan "-fsanitize=address,undefined -fno-omit-frame-pointer -g1"
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1
   export LSAN_OPTIONS=suppressions=$suppressions/lsan.supp:print_suppressions=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$suppressions/ubsan.supp

@@ -120,3 +120,23 @@ TEST(NestedStateChunk, ModeratelyNestedStateStillRestores)
 INSTANTIATE_TEST_SUITE_P(SavedStates, HostileStateChunk, ::testing::ValuesIn(hostileChunks),
                          [](const auto& info) { return std::string(info.param.name); });
 }  // namespace
+
+namespace
+{
+// A program name that is not UTF-8 made JUCE's decoding write past the string
+// it built (found by the host-call fuzzer); such a name is ignored.
+TEST(ProgramName, NotUtf8IsIgnored)
+{
+    AEffect* effect = effect_harness::createPlugin();
+    ASSERT_NE(nullptr, effect);
+    for (const char* name : {"\xff", "abc\xf4", "\xe2\x82", "\xc0\x80", "Preset"})
+    {
+        std::string copy(name);
+        dispatch(effect, Op::setProgramName, 0, 0, copy.data());
+        char readBack[24] = "x";
+        dispatch(effect, Op::getProgramName, 0, 0, readBack);
+        EXPECT_STREQ("", readBack);
+    }
+    dispatch(effect, Op::close);
+}
+}  // namespace
