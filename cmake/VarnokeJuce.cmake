@@ -13,6 +13,13 @@ set(VARNOKE_JUCE_MODULES
   juce_audio_formats
   juce_audio_processors)
 
+# The Windows plug-in reads no audio files: no codecs there.
+if(WIN32)
+  set(VARNOKE_USE_SYSTEM_CODECS 0)
+else()
+  set(VARNOKE_USE_SYSTEM_CODECS 1)
+endif()
+
 set(VARNOKE_JUCE_DEFINITIONS
   JUCE_WEB_BROWSER=0
   JUCE_USE_CURL=0
@@ -24,8 +31,8 @@ set(VARNOKE_JUCE_DEFINITIONS
   JUCE_PLUGINHOST_LV2=0
   JUCE_PLUGINHOST_AU=0
   JUCE_PLUGINHOST_LADSPA=0
-  JUCE_USE_FLAC=1
-  JUCE_USE_OGGVORBIS=1
+  JUCE_USE_FLAC=${VARNOKE_USE_SYSTEM_CODECS}
+  JUCE_USE_OGGVORBIS=${VARNOKE_USE_SYSTEM_CODECS}
   JUCE_USE_MP3AUDIOFORMAT=0
   JUCE_USE_LAME_AUDIO_FORMAT=0
   JUCE_USE_WINDOWS_MEDIA_FORMAT=0
@@ -33,10 +40,16 @@ set(VARNOKE_JUCE_DEFINITIONS
   $<$<CONFIG:Debug>:DEBUG=1;_DEBUG=1>
   $<$<NOT:$<CONFIG:Debug>>:NDEBUG=1>)
 
-# FLAC and Ogg Vorbis come from the system's codec libraries. Only programs that
-# read or write those formats pull the audio-format code in, and with it the codecs.
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(VARNOKE_CODECS REQUIRED IMPORTED_TARGET flac vorbis vorbisenc vorbisfile ogg)
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsLibraries.cmake)
+  set(VARNOKE_JUCE_PLATFORM_LIBRARIES varnoke_windows_libraries)
+else()
+  # FLAC and Ogg Vorbis come from the system's codec libraries. Only programs that
+  # read or write those formats pull the audio-format code in, and with it the codecs.
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(VARNOKE_CODECS REQUIRED IMPORTED_TARGET flac vorbis vorbisenc vorbisfile ogg)
+  set(VARNOKE_JUCE_PLATFORM_LIBRARIES juce::pkgconfig_JUCE_IMG_LINUX_DEPS PkgConfig::VARNOKE_CODECS)
+endif()
 
 add_library(varnoke_juce STATIC)
 set(_varnoke_juce_targets)
@@ -50,7 +63,7 @@ foreach(module IN LISTS VARNOKE_JUCE_MODULES)
 endforeach()
 target_link_libraries(varnoke_juce
   PRIVATE ${_varnoke_juce_targets}
-  PUBLIC juce::pkgconfig_JUCE_IMG_LINUX_DEPS PkgConfig::VARNOKE_CODECS varnoke_compile_options)
+  PUBLIC ${VARNOKE_JUCE_PLATFORM_LIBRARIES} varnoke_compile_options)
 target_compile_definitions(varnoke_juce PUBLIC ${VARNOKE_JUCE_DEFINITIONS})
 # JUCE's own sources are not ours to warn about.
 target_compile_options(varnoke_juce PRIVATE -w)

@@ -1,6 +1,10 @@
 #include "EditorContainer.h"
 
+#if JUCE_LINUX
 #include "X11Embedding.h"
+#elif JUCE_WINDOWS
+#include "WineRepaintPump.h"
+#endif
 
 namespace varnoke
 {
@@ -19,6 +23,9 @@ EditorContainer::~EditorContainer()
     // The editor goes first, while its processor still knows it as the active one.
     removeChildComponent(editor.get());
     editor.reset();
+#if JUCE_WINDOWS
+    wineRepaintPump.reset();
+#endif
     if (isOnDesktop())
         removeFromDesktop();
 }
@@ -27,9 +34,15 @@ void EditorContainer::attachToHostWindow(void* hostWindow)
 {
     setVisible(true);
     addToDesktop(0, hostWindow);
+#if JUCE_LINUX
     // JUCE creates the window inside the parent, but some hosts only see it
     // as their child after an explicit reparent.
     reparentIntoHostWindow(getWindowHandle(), hostWindow);
+#elif JUCE_WINDOWS
+    // On Windows the window is a child of the host's HWND from the start.
+    if (isRunningUnderWine())
+        wineRepaintPump = std::make_unique<WineRepaintPump>(*this);
+#endif
     attached = true;
     // The host's window may already be exposed; paint at the next dispatch regardless.
     repaint();

@@ -6,6 +6,10 @@
 
 namespace varnoke
 {
+#if JUCE_WINDOWS
+class WineRepaintPump;
+#endif
+
 // What the editor container needs from the instance that hosts it.
 class EditorHostLink
 {
@@ -20,8 +24,8 @@ public:
 };
 
 // The top-level component that the host's window contains. It owns the
-// processor's editor, takes its size, and embeds itself into the host's X11
-// window.
+// processor's editor, takes its size, and embeds itself into the host's
+// window (an X11 window on Linux, an HWND on Windows).
 class EditorContainer : public juce::Component
 {
 public:
@@ -41,6 +45,9 @@ private:
     std::unique_ptr<juce::AudioProcessorEditor> editor;
     EditorHostLink& host;
     bool attached = false;
+#if JUCE_WINDOWS
+    std::unique_ptr<WineRepaintPump> wineRepaintPump;
+#endif
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(EditorContainer)
 };

@@ -1,17 +1,13 @@
 #include "MessageThread.h"
 
+#include "PlatformMessageQueue.h"
+
 #include <juce_events/juce_events.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-
-namespace juce
-{
-// JUCE's own single step of its Linux message loop; declared in no public header.
-bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
-}  // namespace juce
 
 namespace varnoke::MessageThread
 {
@@ -70,10 +66,7 @@ void dispatchPendingMessages(int maxMilliseconds)
         return;
 
     dispatching = true;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMilliseconds);
-    while (juce::dispatchNextMessageOnSystemQueue(true))
-        if (std::chrono::steady_clock::now() >= deadline)
-            break;
+    dispatchQueuedJuceWork(std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMilliseconds));
     dispatching = false;
 }
 }  // namespace varnoke::MessageThread

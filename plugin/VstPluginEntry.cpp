@@ -11,7 +11,14 @@ std::unique_ptr<juce::AudioProcessor> createVarnokeProcessor()
 }
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host)
+// Linux exports it through the version script, Windows through Varnoke.def.
+#if defined(_WIN32)
+#define VARNOKE_ENTRY_POINT
+#else
+#define VARNOKE_ENTRY_POINT __attribute__((visibility("default")))
+#endif
+
+extern "C" VARNOKE_ENTRY_POINT AEffect* VSTPluginMain(audioMasterCallback host)
 {
     return varnoke::VstPluginInstance::create(host, createVarnokeProcessor);
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Varnoke builds and tests with, when missing.
-# Usage: tools/install-dependencies.sh [build|test]   (test also installs the test tools)
+# Usage: tools/install-dependencies.sh [build|test|windows]
+#   test also installs the test tools and the Windows cross-build (CI runs the Windows tests);
+#   windows installs the build packages and the Windows cross-build only.
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev libflac-dev libvorbis-dev fonts-dejavu-core
@@ -11,11 +13,17 @@ test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagic
 test_packages+=(libasan8 libubsan1 libtsan2 clang-14 libclang-rt-14-dev llvm-14)
 # Typefaces of the artwork generator (tools/make-artwork.sh); the build uses the committed PNGs.
 test_packages+=(fonts-liberation2 fonts-bebas-neue fonts-dancingscript)
+# Varnoke.dll cross-built with mingw-w64 and tested under Wine (tools/build-windows.sh);
+# libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them).
+windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb
+  googletest)
 
+mode=${1:-build}
 wanted=("${build_packages[@]}")
-if [[ "${1:-build}" == test ]]; then
-  wanted+=("${test_packages[@]}")
-fi
+case "$mode" in
+  test) wanted+=("${test_packages[@]}" "${windows_packages[@]}") ;;
+  windows) wanted+=("${windows_packages[@]}") ;;
+esac
 
 missing=()
 for package in "${wanted[@]}"; do
@@ -33,8 +41,23 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# apt-get source needs Debian's source index; the stock sources list has none.
+if [[ "$mode" == test || "$mode" == windows ]]; then
+  deb_src_list=/etc/apt/sources.list.d/varnoke-deb-src.sources
+  deb_src_entry='Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg'
+  if [[ ! -f "$deb_src_list" ]] || [[ "$(cat "$deb_src_list")" != "$deb_src_entry" ]]; then
+    echo "Adding Debian's source index ($deb_src_list) for the Windows build's libpng and libjpeg-turbo"
+    printf '%s\n' "$deb_src_entry" | "${sudo_cmd[@]}" tee "$deb_src_list" >/dev/null
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  fi
+fi
+
 # The state tests check number formatting under a locale with a decimal comma.
-if [[ "${1:-build}" == test ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+if [[ "$mode" == test ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   "${sudo_cmd[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   "${sudo_cmd[@]}" locale-gen >/dev/null
 fi

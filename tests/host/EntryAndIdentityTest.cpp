@@ -11,6 +11,8 @@ namespace host
 {
 namespace
 {
+// The DLL's export table is checked with objdump from Linux.
+#if !defined(_WIN32)
 std::string runCommand(const std::string& command)
 {
     std::string output;
@@ -22,10 +24,12 @@ std::string runCommand(const std::string& command)
         output += buffer;
     return output;
 }
+#endif
 
 using EntryTest = HostTest;
 using IdentityTest = HostTest;
 
+#if !defined(_WIN32)
 TEST(Export, DynamicSymbolTableHoldsOnlyTheEntry)
 {
     const std::string symbols = runCommand(std::string("nm -D --defined-only '") + VARNOKE_PLUGIN_PATH + "'");
@@ -43,6 +47,7 @@ TEST(Export, DynamicSymbolTableHoldsOnlyTheEntry)
     }
     EXPECT_EQ(std::vector<std::string>{"VSTPluginMain"}, names);
 }
+#endif
 
 TEST_F(EntryTest, AsksTheHostVersionWithANullEffect)
 {

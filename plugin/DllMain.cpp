@@ -1,0 +1,18 @@
+// The module entry of Varnoke.dll.
+
+#include <juce_core/juce_core.h>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+// JUCE registers its window classes and loads its resources through the
+// handle of the module that holds it, which is this DLL, not the host's
+// program. Every other reason needs nothing of ours.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        juce::Process::setCurrentModuleInstanceHandle(instance);
+    return TRUE;
+}

@@ -1,0 +1,181 @@
+// Varnoke.dll seen from Linux: its module tables, read with objdump, and its
+// output under Wine, which must equal Varnoke.so's bit for bit (same compiler
+// family, same flags, no fused multiply-add contraction).
+
+#include "ReferenceRender.h"
+
+#include "support/BitPatterns.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+
+namespace host
+{
+namespace
+{
+const std::string windowsBuild = VARNOKE_WINDOWS_BUILD_DIR;
+const std::string dllPath = windowsBuild + "/plugin/Varnoke.dll";
+const std::string windowsOutputPath = windowsBuild + "/test-artifacts/windows-output.f32";
+
+bool fileExists(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string runCommand(const std::string& command)
+{
+    std::string output;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (pipe == nullptr)
+        return output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr)
+        output += buffer;
+    return output;
+}
+
+std::string objdumpPrivateHeaders()
+{
+    const char* objdump = std::system("command -v x86_64-w64-mingw32-objdump >/dev/null 2>&1") == 0
+                              ? "x86_64-w64-mingw32-objdump"
+                              : "objdump";
+    return runCommand(std::string(objdump) + " -p '" + dllPath + "' 2>&1");
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        result.push_back(line);
+    return result;
+}
+
+std::string lowerCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+std::string trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r");
+    const auto last = text.find_last_not_of(" \t\r");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+class WindowsDllTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!fileExists(dllPath))
+            GTEST_SKIP() << dllPath << " is not built (tools/build-windows.sh builds it)";
+    }
+};
+
+TEST_F(WindowsDllTest, ExportsOnlyTheEntryAtOrdinalOneUnderTheDllName)
+{
+    // objdump -p lists the export directory's name ("Name  <rva> Varnoke.dll"),
+    // the address table ("[   0] +base[   1] 13d0 Export RVA": slot, ordinal)
+    // and the name table ("[   0] VSTPluginMain": address slot, name).
+    std::string exportDirectoryName;
+    std::vector<int> ordinals;
+    std::vector<std::string> exportedNames;
+    enum class Table
+    {
+        none,
+        addresses,
+        names
+    } table = Table::none;
+
+    for (const auto& line : lines(objdumpPrivateHeaders()))
+    {
+        const std::string text = trimmed(line);
+        if (text.rfind("Name ", 0) == 0 && exportDirectoryName.empty())
+            exportDirectoryName = text.substr(text.find_last_of(" \t") + 1);
+        if (text.rfind("Export Address Table --", 0) == 0)
+            table = Table::addresses;
+        else if (text.rfind("[Ordinal/Name Pointer] Table", 0) == 0)
+            table = Table::names;
+        else if (text.empty() || text[0] != '[')
+            table = Table::none;
+        else if (table == Table::addresses)
+        {
+            const auto base = text.find("+base[");
+            ordinals.push_back(base == std::string::npos ? -1 : std::stoi(text.substr(base + 6)));
+        }
+        else if (table == Table::names)
+        {
+            const auto slot = std::stoi(text.substr(1));
+            exportedNames.push_back(text.substr(text.find_last_of(" \t") + 1) + " @" +
+                                    (slot >= 0 && slot < static_cast<int>(ordinals.size())
+                                         ? std::to_string(ordinals[static_cast<std::size_t>(slot)])
+                                         : std::string("?")));
+        }
+    }
+
+    EXPECT_EQ("Varnoke.dll", exportDirectoryName);
+    EXPECT_EQ(std::vector<int>{1}, ordinals);
+    EXPECT_EQ(std::vector<std::string>{"VSTPluginMain @1"}, exportedNames);
+}
+
+TEST_F(WindowsDllTest, ImportsOnlyWindowsSystemLibraries)
+{
+    // System DLLs that JUCE's Windows code may use; no mingw runtime
+    // (libstdc++, libgcc, winpthread) and no zlib or image-library DLLs.
+    const std::set<std::string> systemLibraries{
+        "advapi32.dll", "comctl32.dll", "comdlg32.dll", "crypt32.dll",  "d2d1.dll",   "dwrite.dll",
+        "dxgi.dll",     "gdi32.dll",    "imm32.dll",    "kernel32.dll", "msvcrt.dll", "ole32.dll",
+        "oleaut32.dll", "rpcrt4.dll",   "shell32.dll",  "shlwapi.dll",  "user32.dll", "uxtheme.dll",
+        "version.dll",  "winmm.dll",    "wininet.dll",  "ws2_32.dll",   "wsock32.dll"};
+
+    std::vector<std::string> imported;
+    for (const auto& line : lines(objdumpPrivateHeaders()))
+    {
+        const std::string text = trimmed(line);
+        if (text.rfind("DLL Name:", 0) == 0)
+            imported.push_back(lowerCase(trimmed(text.substr(9))));
+    }
+
+    ASSERT_FALSE(imported.empty());
+    EXPECT_NE(imported.end(), std::find(imported.begin(), imported.end(), "kernel32.dll"));
+    for (const auto& name : imported)
+        EXPECT_TRUE(systemLibraries.count(name) == 1) << "imports " << name;
+}
+
+TEST_F(WindowsDllTest, OutputUnderWineEqualsTheLinuxBuildBitForBit)
+{
+    std::vector<float> windowsOutput;
+    if (!readSamples(windowsOutputPath.c_str(), windowsOutput))
+        GTEST_SKIP() << windowsOutputPath << " is missing: the Windows test host writes it (windows_host_tests)";
+
+    PluginLibrary library;
+    ASSERT_TRUE(library.isLoaded()) << library.getError();
+    const auto linuxOutput = renderReferenceProgramme(library);
+
+    ASSERT_FALSE(linuxOutput.empty());
+    ASSERT_EQ(linuxOutput.size(), windowsOutput.size());
+    std::size_t differing = 0;
+    std::size_t first = linuxOutput.size();
+    for (std::size_t i = 0; i < linuxOutput.size(); ++i)
+        if (bitsOf(linuxOutput[i]) != bitsOf(windowsOutput[i]))
+        {
+            first = std::min(first, i);
+            ++differing;
+        }
+    EXPECT_EQ(0u, differing) << "first at sample " << first << ": Linux " << linuxOutput[first] << ", Windows "
+                             << windowsOutput[first];
+}
+}  // namespace
+}  // namespace host

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Cross-builds the 64-bit Windows plug-in, Varnoke.dll, and its Windows test
+# host with mingw-w64, from the same CMake project as the Linux build.
+# Usage: tools/build-windows.sh [BUILD_DIR]     (default: build-windows)
+# The result is BUILD_DIR/plugin/Varnoke.dll. Debian ships zlib for mingw but
+# not libpng or libjpeg-turbo: they are built once from Debian's source
+# packages, as static libraries, into BUILD_DIR/deps.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${1:-build-windows}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+
+tools/install-dependencies.sh windows
+
+toolchain=$root/cmake/MingwW64Toolchain.cmake
+deps=$build/deps
+prefix=$deps/prefix
+
+# Configures, builds and installs one Debian source package with the toolchain.
+build_source_package() {
+  local package=$1
+  shift
+  local source
+  source=$(find "$deps/src" -mindepth 1 -maxdepth 1 -type d -name "${package}-*" -print -quit 2>/dev/null || true)
+  if [[ -z "$source" ]]; then
+    mkdir -p "$deps/src"
+    (cd "$deps/src" && apt-get source -qq "$package" 2>&1 | grep -v '^dpkg-source: info:\|unsandboxed as root' || true)
+    source=$(find "$deps/src" -mindepth 1 -maxdepth 1 -type d -name "${package}-*" -print -quit)
+  fi
+  [[ -n "$source" ]] || { echo "apt-get source $package gave no source tree" >&2; return 1; }
+
+  cmake -S "$source" -B "$deps/build/$package" -G Ninja -Wno-dev \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >/dev/null
+  cmake --build "$deps/build/$package" >/dev/null
+  cmake --install "$deps/build/$package" >/dev/null
+}
+
+if [[ ! -f "$prefix/.complete" ]]; then
+  echo "Building static mingw libpng and libjpeg-turbo from Debian's sources into $deps (once)"
+  rm -rf "$deps/build" "$prefix"
+  build_source_package libjpeg-turbo \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
+  # JUCE reads the library's internal declarations too.
+  cp "$(find "$deps/src" -maxdepth 2 -path '*/libjpeg-turbo-*/jpegint.h' -print -quit)" "$prefix/include/"
+  build_source_package libpng1.6 \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_HARDWARE_OPTIMIZATIONS=OFF \
+    -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a
+  touch "$prefix/.complete"
+fi
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVARNOKE_WINDOWS_DEPS_PREFIX="$prefix" \
+  -DVARNOKE_BUILD_TESTS=ON -DVARNOKE_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$build"
+echo "Built $build/plugin/Varnoke.dll"
