@@ -44,7 +44,9 @@ run_asan() {
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1
   export LSAN_OPTIONS=suppressions=$suppressions/lsan.supp:print_suppressions=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$suppressions/ubsan.supp
-  with_display ctest --test-dir build-asan --output-on-failure
+  # The Windows plug-in runs under Wine, outside the sanitizers' reach; the
+  # README's test command covers it.
+  with_display ctest --test-dir build-asan --output-on-failure -E '^windows_host_tests$|^WindowsDllTest\.'
 }
 
 run_tsan() {
