@@ -2,11 +2,23 @@
 
 #include <BinaryData.h>
 
+#include <cmath>
+
 namespace
 {
 constexpr int editorWidth = 420;
 constexpr int editorHeight = 99;
 constexpr int pendingRefreshHz = 30;
+
+// The position a knob shows for a parameter times 10. JUCE's slider clamps
+// to its range but lets NaN through, and then takes every comparison of NaN
+// with itself for a change: the knob, its value and its listener would post
+// messages to each other for ever. A NaN parameter shows as the lowest
+// position and is left as it is.
+double knobPosition(double value)
+{
+    return std::isnan(value) ? 0.0 : value;
+}
 }  // namespace
 
 VarnokeAudioProcessorEditor::VarnokeAudioProcessorEditor(VarnokeAudioProcessor* ownerFilter)
@@ -34,7 +46,7 @@ VarnokeAudioProcessorEditor::VarnokeAudioProcessorEditor(VarnokeAudioProcessor* 
         slider.setTextBoxStyle(juce::Slider::NoTextBox, false, 80, 20);
         // The default notification is asynchronous: once the message loop runs,
         // every knob that moved off zero writes its value back through the listener.
-        slider.setValue(ownerFilter->getParameter(knob.parameterIndex) * 10.0f);
+        slider.setValue(knobPosition(ownerFilter->getParameter(knob.parameterIndex) * 10.0f));
         slider.addListener(this);
     }
 
@@ -86,9 +98,9 @@ void VarnokeAudioProcessorEditor::sliderValueChanged(juce::Slider* slider)
 
 void VarnokeAudioProcessorEditor::showKnobValues(const VarnokeAudioProcessor::KnobValues& values)
 {
-    lowSlider->setValue(values.low, juce::dontSendNotification);
-    highSlider->setValue(values.high, juce::dontSendNotification);
-    outputSlider->setValue(values.output, juce::dontSendNotification);
+    lowSlider->setValue(knobPosition(values.low), juce::dontSendNotification);
+    highSlider->setValue(knobPosition(values.high), juce::dontSendNotification);
+    outputSlider->setValue(knobPosition(values.output), juce::dontSendNotification);
 }
 
 void VarnokeAudioProcessorEditor::PendingRefreshTimer::timerCallback()

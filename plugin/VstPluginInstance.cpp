@@ -198,9 +198,10 @@ VstIntPtr VstPluginInstance::dispatch(int opcode, int index, VstIntPtr value, vo
         return 0;
     case EffectOpcode::getProgram: return processor->getCurrentProgram();
     case EffectOpcode::setProgramName:
-        if (ptr != nullptr)
-            processor->changeProgramName(processor->getCurrentProgram(),
-                                         juce::String::fromUTF8(static_cast<const char*>(ptr)));
+        // JUCE's UTF-8 decoding runs past the end of a string that is not UTF-8.
+        if (const auto* name = static_cast<const char*>(ptr);
+            name != nullptr && juce::CharPointer_UTF8::isValidString(name, static_cast<int>(std::strlen(name))))
+            processor->changeProgramName(processor->getCurrentProgram(), juce::String::fromUTF8(name));
         return 0;
     case EffectOpcode::getProgramName:
         writeString(processor->getProgramName(processor->getCurrentProgram()), ptr, identity::programNameBytes);
@@ -343,7 +344,9 @@ bool VstPluginInstance::isProcessLevelOffline() const
 
 void VstPluginInstance::resume()
 {
-    const double sampleRate = hostSampleRate > 0.0f ? static_cast<double>(hostSampleRate) : 44100.0;  // NaN too
+    // A rate that is not a positive finite number (NaN and infinity too) cannot be played at.
+    const double sampleRate =
+        hostSampleRate > 0.0f && std::isfinite(hostSampleRate) ? static_cast<double>(hostSampleRate) : 44100.0;
     const int blockSize = hostBlockSize;
 
     processor->setNonRealtime(isProcessLevelOffline());

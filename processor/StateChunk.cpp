@@ -1,7 +1,10 @@
 #include "StateChunk.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
+#include <string_view>
 
 namespace StateChunk
 {
@@ -14,10 +17,78 @@ constexpr const char* outputKey = "output_g";
 
 constexpr int headerSize = 8;
 
+// JUCE's XML parser is not safe with every text a damaged or crafted state
+// may hold, so the reader only hands it texts it is known to survive:
+// - at most 256 '<' characters: the parser recurses once per nested element
+//   (on the host's stack) and every element needs a '<' of its own;
+// - no document type: it declares entities that expand into more text, and
+//   into elements;
+// - no processing instruction after the XML declaration: one followed by text
+//   inside an element makes the parser loop forever;
+// - every '&' begins a well-formed reference ("&name;", "&#65;", "&#x41;"): a
+//   numeric one left open at the end of the text makes the parser read past
+//   it, and an open one swallows text up to the next ';' that it then parses.
+// A saved state is one element; other plug-ins' states stay far within this.
+constexpr std::size_t maxTagOpenings = 256;
+
+bool isIdentifierCharacter(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == ':' || c == '.';
+}
+
+bool referencesAreWellFormed(std::string_view text)
+{
+    constexpr std::size_t maxDigits = 8;
+    for (auto i = text.find('&'); i != std::string_view::npos; i = text.find('&', i))
+    {
+        ++i;
+        std::size_t start = i;
+        std::size_t maxLength = text.size();
+        int (*isDigit)(int) = nullptr;
+        if (i < text.size() && text[i] == '#')
+        {
+            const bool hex = i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X');
+            start = i + (hex ? 2 : 1);
+            maxLength = maxDigits;
+            isDigit = hex ? static_cast<int (*)(int)>(std::isxdigit) : static_cast<int (*)(int)>(std::isdigit);
+        }
+        std::size_t end = start;
+        while (end < text.size() && end - start < maxLength &&
+               (isDigit != nullptr ? isDigit(static_cast<unsigned char>(text[end])) != 0
+                                   : isIdentifierCharacter(text[end])))
+            ++end;
+        if (end == start || end >= text.size() || text[end] != ';')
+            return false;
+        i = end + 1;
+    }
+    return true;
+}
+
+bool isSafeToParse(std::string_view text)
+{
+    if (!referencesAreWellFormed(text))
+        return false;
+    if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '<')) > maxTagOpenings)
+        return false;
+    if (text.find("<!DOCTYPE") != std::string_view::npos)
+        return false;
+
+    std::size_t afterDeclaration = 0;
+    const auto firstNonSpace = text.find_first_not_of(" \t\r\n");
+    if (firstNonSpace != std::string_view::npos && text.substr(firstNonSpace).rfind("<?xml", 0) == 0)
+    {
+        const auto declarationEnd = text.find("?>", firstNonSpace);
+        if (declarationEnd == std::string_view::npos)
+            return false;
+        afterDeclaration = declarationEnd + 2;
+    }
+    return text.find("<?", afterDeclaration) == std::string_view::npos;
+}
+
 juce::uint32 readLittleEndian32(const unsigned char* bytes)
 {
-    return static_cast<juce::uint32>(bytes[0]) | (static_cast<juce::uint32>(bytes[1]) << 8)
-           | (static_cast<juce::uint32>(bytes[2]) << 16) | (static_cast<juce::uint32>(bytes[3]) << 24);
+    return static_cast<juce::uint32>(bytes[0]) | (static_cast<juce::uint32>(bytes[1]) << 8) |
+           (static_cast<juce::uint32>(bytes[2]) << 16) | (static_cast<juce::uint32>(bytes[3]) << 24);
 }
 
 void writeLittleEndian32(unsigned char* bytes, juce::uint32 value)
@@ -122,14 +193,15 @@ std::optional<Values> read(const void* data, int sizeInBytes)
     if (!juce::CharPointer_UTF8::isValidString(textStart, static_cast<int>(textLength)))
         return std::nullopt;
 
+    if (!isSafeToParse(std::string_view(textStart, textLength)))
+        return std::nullopt;
+
     const auto element = juce::XmlDocument::parse(juce::String::fromUTF8(textStart, static_cast<int>(textLength)));
     if (element == nullptr)
         return std::nullopt;
 
-    const auto attribute = [&element](const char* name) {
-        return element->hasAttribute(name) ? static_cast<float>(parseNumber(element->getStringAttribute(name)))
-                                           : 0.0f;
-    };
+    const auto attribute = [&element](const char* name)
+    { return element->hasAttribute(name) ? static_cast<float>(parseNumber(element->getStringAttribute(name))) : 0.0f; };
 
     Values values;
     values.lowContour = attribute(lowContourKey);

@@ -24,6 +24,10 @@ void write(const Values& values, juce::MemoryBlock& destination);
 
 // The values a chunk carries, or nothing when the chunk is too short, has the
 // wrong magic, a non-positive length, or text that yields no XML element.
+// Text the XML parser is not safe with is not parsed at all: more than 256 '<'
+// characters (it recurses once per nested element on the host's stack), a
+// document type (entities), or a processing instruction after the XML
+// declaration (it loops forever on one followed by text inside an element).
 std::optional<Values> read(const void* data, int sizeInBytes);
 
 // A double as the chunk writes it: C's "%.20g" (20 significant digits,

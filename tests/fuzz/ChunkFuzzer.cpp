@@ -1,0 +1,8 @@
+// libFuzzer entry: the state chunk through effSetChunk.
+#include "FuzzTargets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::runStateChunk(data, size);
+    return 0;
+}

@@ -1,0 +1,252 @@
+// Bad values from hosts and files: NaN or infinite input samples, parameter
+// values and restored attributes may spoil the output while they last, but
+// once inputs and parameters are finite again the output is finite again
+// within a second of audio, and it never holds a subnormal float.
+
+#include "EffectHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace
+{
+using effect_harness::dispatch;
+using effect_harness::Op;
+
+constexpr float sampleRate = 44100.0f;
+constexpr int blockFrames = 512;
+constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+constexpr float inf = std::numeric_limits<float>::infinity();
+constexpr float settings[] = {0.3f, 0.6f, 0.5f};  // low contour, process, output
+
+std::vector<unsigned char> chunkWithText(const std::string& text)
+{
+    std::vector<unsigned char> chunk{0x56, 0x43, 0x32, 0x21};
+    const auto length = static_cast<std::uint32_t>(text.size() + 1);
+    for (int shift = 0; shift < 32; shift += 8)
+        chunk.push_back(static_cast<unsigned char>(length >> shift));
+    chunk.insert(chunk.end(), text.begin(), text.end());
+    chunk.push_back(0);
+    return chunk;
+}
+
+void restoreChunk(AEffect* effect, const std::string& text)
+{
+    auto chunk = chunkWithText(text);
+    dispatch(effect, Op::setChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data());
+}
+
+void setSettings(AEffect* effect)
+{
+    for (int index = 0; index < 3; ++index)
+        effect->setParameter(effect, index, settings[index]);
+}
+
+// What the host does wrong for a while: it may spoil the input block it is
+// about to process, or the parameters.
+struct BadValues
+{
+    const char* name;
+    std::function<void(AEffect*, std::vector<float>& left, std::vector<float>& right)> applyPerBlock;
+    // How the host makes the parameters finite again (the input is then finite anyway).
+    std::function<void(AEffect*)> restore = setSettings;
+    // Finite but enormous input leaves an enormous DC level, which the tracker
+    // (a 0.9997 pole) takes seconds to follow back down; the output is finite
+    // again at once, but not yet at its old level after a second.
+    bool levelBackWithinASecond = true;
+};
+
+std::ostream& operator<<(std::ostream& stream, const BadValues& badValues)
+{
+    return stream << badValues.name;
+}
+
+void setParameterTo(AEffect* effect, int index, float value)
+{
+    effect->setParameter(effect, index, value);
+}
+
+const BadValues badValuesTable[] = {
+    {"NanInputSample", [](AEffect*, auto& left, auto&) { left[100] = nan; }},
+    {"InfiniteInputSamples",
+     [](AEffect*, auto& left, auto& right)
+     {
+         left[0] = inf;
+         right[7] = -inf;
+     }},
+    {"WholeBlocksOfNan",
+     [](AEffect*, auto& left, auto& right)
+     {
+         left.assign(left.size(), nan);
+         right.assign(right.size(), nan);
+     }},
+    {"LargestFloatInput",
+     [](AEffect*, auto& left, auto& right)
+     {
+         left.assign(left.size(), std::numeric_limits<float>::max());
+         right.assign(right.size(), -std::numeric_limits<float>::max());
+     },
+     setSettings, false},
+    {"SubnormalInput",
+     [](AEffect*, auto& left, auto& right)
+     {
+         left.assign(left.size(), std::numeric_limits<float>::denorm_min());
+         right.assign(right.size(), -1e-40f);
+     }},
+    {"NanLowContour", [](AEffect* effect, auto&, auto&) { setParameterTo(effect, 0, nan); }},
+    {"NanProcess", [](AEffect* effect, auto&, auto&) { setParameterTo(effect, 1, nan); }},
+    {"NanOutput", [](AEffect* effect, auto&, auto&) { setParameterTo(effect, 2, nan); }},
+    {"NanCv", [](AEffect* effect, auto&, auto&) { setParameterTo(effect, 3, nan); },
+     [](AEffect* effect)
+     {
+         setParameterTo(effect, 3, 0.0f);
+         setSettings(effect);
+     }},
+    {"InfiniteLowContour", [](AEffect* effect, auto&, auto&) { setParameterTo(effect, 0, inf); }},
+    {"InfiniteProcess", [](AEffect* effect, auto&, auto&) { setParameterTo(effect, 1, -inf); }},
+    {"InfiniteOutput", [](AEffect* effect, auto&, auto&) { setParameterTo(effect, 2, inf); }},
+    {"HugeParameters",
+     [](AEffect* effect, auto&, auto&)
+     {
+         setParameterTo(effect, 0, 3e38f);
+         setParameterTo(effect, 1, 3e38f);
+     }},
+    {"NanAttributesInChunk", [](AEffect* effect, auto&, auto&)
+     { restoreChunk(effect, R"(<pushState low_contour="nan" process="nan" output_g="nan"/>)"); }},
+    {"InfiniteAttributesInChunk",
+     [](AEffect* effect, auto&, auto&)
+     { restoreChunk(effect, R"(<pushState low_contour="inf" process="-inf" output_g="1e999"/>)"); },
+     [](AEffect* effect) { restoreChunk(effect, R"(<pushState low_contour="0.3" process="0.6" output_g="0.5"/>)"); }},
+    {"OverflowingAttributesInChunk", [](AEffect* effect, auto&, auto&)
+     { restoreChunk(effect, R"(<pushState low_contour="1e999" process="-1e999" output_g="1e39"/>)"); }},
+};
+
+class NonFiniteValues : public ::testing::TestWithParam<BadValues>
+{
+protected:
+    void SetUp() override
+    {
+        effect = effect_harness::createPlugin();
+        ASSERT_NE(nullptr, effect);
+        dispatch(effect, Op::open);
+        dispatch(effect, Op::setSampleRate, 0, 0, nullptr, sampleRate);
+        dispatch(effect, Op::setBlockSize, 0, blockFrames);
+        dispatch(effect, Op::mainsChanged, 0, 1);
+        setSettings(effect);
+    }
+
+    void TearDown() override
+    {
+        if (effect != nullptr)
+            dispatch(effect, Op::close);
+    }
+
+    // Processes the given time of a two-tone test signal, spoiled by the
+    // callback if there is one, and checks every output sample. Answers the
+    // output's RMS over the finite samples and counts the non-finite ones.
+    struct Result
+    {
+        long nonFinite = 0;
+        double rms = 0.0;
+    };
+    Result process(double seconds, const std::function<void(std::vector<float>&, std::vector<float>&)>& spoil = {})
+    {
+        Result result;
+        double sumOfSquares = 0.0;
+        long finiteSamples = 0;
+        const long blocks = std::lround(seconds * sampleRate / blockFrames);
+        for (long block = 0; block < blocks; ++block)
+        {
+            std::vector<float> left(blockFrames), right(blockFrames), outLeft(blockFrames), outRight(blockFrames);
+            for (int i = 0; i < blockFrames; ++i, ++frame)
+            {
+                const double t = static_cast<double>(frame) / sampleRate;
+                left[static_cast<std::size_t>(i)] = static_cast<float>(0.4 * std::sin(2 * M_PI * 220.0 * t));
+                right[static_cast<std::size_t>(i)] = static_cast<float>(0.4 * std::sin(2 * M_PI * 3000.0 * t));
+            }
+            if (spoil)
+                spoil(left, right);
+
+            float* inputs[] = {left.data(), right.data()};
+            float* outputs[] = {outLeft.data(), outRight.data()};
+            effect->processReplacing(effect, inputs, outputs, blockFrames);
+
+            for (const auto* channel : {&outLeft, &outRight})
+                for (const float sample : *channel)
+                {
+                    EXPECT_NE(FP_SUBNORMAL, std::fpclassify(sample)) << "block " << block;
+                    if (!std::isfinite(sample))
+                    {
+                        ++result.nonFinite;
+                        continue;
+                    }
+                    sumOfSquares += static_cast<double>(sample) * sample;
+                    ++finiteSamples;
+                }
+        }
+        result.rms = finiteSamples > 0 ? std::sqrt(sumOfSquares / static_cast<double>(finiteSamples)) : 0.0;
+        return result;
+    }
+
+    AEffect* effect = nullptr;
+    long frame = 0;
+};
+
+TEST_P(NonFiniteValues, OutputIsFiniteAgainWithinASecondOnceValuesAreFinite)
+{
+    const BadValues& bad = GetParam();
+
+    const Result before = process(0.25);
+    ASSERT_EQ(0, before.nonFinite);
+
+    process(0.1, [&](auto& left, auto& right) { bad.applyPerBlock(effect, left, right); });
+
+    bad.restore(effect);
+    process(1.0);  // the plug-in may take up to a second to recover
+    const Result after = process(0.5);
+    EXPECT_EQ(0, after.nonFinite);
+    // Recovered means sounding again, not silenced: the level is about what it was.
+    EXPECT_GT(after.rms, 0.5 * before.rms);
+    if (bad.levelBackWithinASecond)
+    {
+        EXPECT_LT(after.rms, 2.0 * before.rms);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(HostsAndFiles, NonFiniteValues, ::testing::ValuesIn(badValuesTable),
+                         [](const auto& info) { return std::string(info.param.name); });
+}  // namespace
+
+namespace
+{
+// A host rate that is not a positive finite number is played at 44100 Hz; an
+// infinite one used to design filters with both poles on the unit circle, whose
+// output grew without bound.
+class UnplayableSampleRate : public ::testing::TestWithParam<float>
+{
+};
+
+TEST_P(UnplayableSampleRate, IsPlayedAt44100)
+{
+    AEffect* effect = effect_harness::createPlugin();
+    ASSERT_NE(nullptr, effect);
+    dispatch(effect, Op::open);
+    dispatch(effect, Op::setSampleRate, 0, 0, nullptr, GetParam());
+    dispatch(effect, Op::mainsChanged, 0, 1);
+    EXPECT_EQ(44100.0, effect_harness::processorOf(effect).getSampleRate());
+
+    std::vector<float> left(blockFrames, 0.5f), right(blockFrames, -0.5f);
+    float* channels[] = {left.data(), right.data()};
+    for (int block = 0; block < 200; ++block)
+        effect->processReplacing(effect, channels, channels, blockFrames);
+    EXPECT_TRUE(std::isfinite(left.back()) && std::isfinite(right.back()));
+    dispatch(effect, Op::close);
+}
+
+INSTANTIATE_TEST_SUITE_P(HostRates, UnplayableSampleRate, ::testing::Values(inf, -inf, nan, 0.0f, -48000.0f));
+}  // namespace

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the project with JUCE and everything else under the sanitizers and
+# runs the tests, each sanitizer in its own build folder:
+#   asan  AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer over
+#         the whole test suite (build-asan)
+#   tsan  ThreadSanitizer over the test programs that use threads (build-tsan)
+# Usage: tools/sanitize.sh [asan|tsan|all]   (default: all)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mode=${1:-all}
+suppressions=$PWD/tools/sanitizers
+
+tools/install-dependencies.sh test
+
+# Configures and builds one sanitizer build with the given flags; the rest of
+# the arguments are the targets (none: all of them).
+build() {
+  local dir=$1 flags=$2
+  shift 2
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DVARNOKE_BUILD_TESTS=ON -DVARNOKE_BUILD_BENCHMARKS=OFF \
+    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >/dev/null
+  if (($#)); then
+    cmake --build "$dir" --target "$@"
+  else
+    cmake --build "$dir"
+  fi
+}
+
+# Window tests need an X display: start a virtual one when there is none.
+with_display() {
+  if [[ -z "${DISPLAY:-}" ]]; then
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+  else
+    "$@"
+  fi
+}
+
+# UndefinedBehaviorSanitizer reports stay recoverable in the build, so that the
+# suppressions can apply; halt_on_error ends the run at any other report.
+run_asan() {
+  build build-asan "-fsanitize=address,undefined -fno-omit-frame-pointer -g1"
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1
+  export LSAN_OPTIONS=suppressions=$suppressions/lsan.supp:print_suppressions=0
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$suppressions/ubsan.supp
+  # The Windows plug-in runs under Wine, outside the sanitizers' reach; the
+  # README's test command covers it.
+  with_display ctest --test-dir build-asan --output-on-failure -E '^windows_host_tests$|^WindowsDllTest\.'
+}
+
+run_tsan() {
+  local programs=(varnoke_boundary_tests varnoke_editor_tests varnoke_host_tests varnoke_stress_tests)
+  build build-tsan "-fsanitize=thread -fno-omit-frame-pointer -g1" "${programs[@]}"
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$suppressions/tsan.supp
+  local status=0
+  # The stress program's other tests repeat single-threaded work a thousand
+  # times; the AddressSanitizer run covers them.
+  with_display build-tsan/tests/plugin/varnoke_boundary_tests || status=1
+  with_display build-tsan/tests/editor/varnoke_editor_tests || status=1
+  with_display build-tsan/tests/host/varnoke_host_tests || status=1
+  with_display build-tsan/tests/stress/varnoke_stress_tests --gtest_filter='ConcurrencyStress.*' || status=1
+  return $status
+}
+
+case $mode in
+  asan) run_asan ;;
+  tsan) run_tsan ;;
+  all) run_asan && run_tsan ;;
+  *) echo "usage: $0 [asan|tsan|all]" >&2; exit 2 ;;
+esac
