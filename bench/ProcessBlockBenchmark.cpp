@@ -62,7 +62,8 @@ private:
 // of dependent integer additions, which retire one per cycle.
 double estimatedGigahertz()
 {
-    static const double gigahertz = [] {
+    static const double gigahertz = []
+    {
         constexpr long iterations = 20000000;
         long value = 0;
         const auto start = std::chrono::steady_clock::now();
@@ -84,8 +85,8 @@ void reportPerFrame(benchmark::State& state, CycleCounter& counter, long long cy
     else
     {
         state.counters["cycles/frame"] = seconds * estimatedGigahertz() * 1.0e9 / frames;
-        state.SetLabel("cycles estimated from the clock (" + std::to_string(estimatedGigahertz()).substr(0, 4)
-                       + " GHz); exact instructions: bench/count-instructions.sh");
+        state.SetLabel("cycles estimated from the clock (" + std::to_string(estimatedGigahertz()).substr(0, 4) +
+                       " GHz); exact instructions: bench/count-instructions.sh");
     }
 }
 

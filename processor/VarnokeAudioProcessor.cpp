@@ -32,7 +32,12 @@ Pair absolute(Pair value)
 // The numerator of one section: its feed-forward part (b0 x + b1 x1) + b2 x2.
 struct Numerator
 {
-    explicit Numerator(const BiquadCoeffs& c) : b0(both(c.b0)), b1(both(c.b1)), b2(both(c.b2)) {}
+    explicit Numerator(const BiquadCoeffs& c)
+        : b0(both(c.b0))
+        , b1(both(c.b1))
+        , b2(both(c.b2))
+    {
+    }
 
     Pair feedForward(Pair x, Pair x1, Pair x2) const { return (b0 * x + b1 * x1) + b2 * x2; }
 
@@ -42,7 +47,11 @@ struct Numerator
 // The output memories of one section on both channels.
 struct Feedback
 {
-    Feedback(const BiquadState& left, const BiquadState& right) : y1{left.y1, right.y1}, y2{left.y2, right.y2} {}
+    Feedback(const BiquadState& left, const BiquadState& right)
+        : y1{left.y1, right.y1}
+        , y2{left.y2, right.y2}
+    {
+    }
 
     // y = (feedForward - a1 y1) - a2 y2, then the memories shift.
     Pair run(Pair feedForward, Pair a1, Pair a2)
@@ -53,8 +62,7 @@ struct Feedback
         return y;
     }
 
-    template <int lane>
-    void store(BiquadState& state, Pair x1, Pair x2) const
+    template <int lane> void store(BiquadState& state, Pair x1, Pair x2) const
     {
         state = BiquadState{x1[lane], x2[lane], y1[lane], y2[lane]};
     }
@@ -219,8 +227,8 @@ void VarnokeAudioProcessor::restartIfNonFinite(BiquadState& allPass, BiquadState
 {
     bool finite = std::isfinite(cvGain) && std::isfinite(dc);
     for (const BiquadState* state : {&allPass, &lowPass, &highPass})
-        finite = finite && std::isfinite(state->x1) && std::isfinite(state->x2) && std::isfinite(state->y1)
-                 && std::isfinite(state->y2);
+        finite = finite && std::isfinite(state->x1) && std::isfinite(state->x2) && std::isfinite(state->y1) &&
+                 std::isfinite(state->y2);
     if (finite)
         return;
 
@@ -287,12 +295,12 @@ const juce::String VarnokeAudioProcessor::getParameterName(int index)
 {
     switch (index)
     {
-        case lowContourIndex: return "Low Contour";
-        case processIndex: return "Process";
-        case outputIndex: return "Output";
-        case cvIndex: return "CV";
-        case noiseFloorIndex: return "Noise Floor";
-        default: return "What";
+    case lowContourIndex: return "Low Contour";
+    case processIndex: return "Process";
+    case outputIndex: return "Output";
+    case cvIndex: return "CV";
+    case noiseFloorIndex: return "Noise Floor";
+    default: return "What";
     }
 }
 
@@ -305,12 +313,12 @@ float VarnokeAudioProcessor::getParameter(int index)
 {
     switch (index)
     {
-        case lowContourIndex: return lowContour.load(relaxed);
-        case processIndex: return process.load(relaxed);
-        case outputIndex: return output.load(relaxed);
-        case cvIndex: return cv.load(relaxed);
-        case noiseFloorIndex: return noiseFloor.load(relaxed);
-        default: return 0.0f;
+    case lowContourIndex: return lowContour.load(relaxed);
+    case processIndex: return process.load(relaxed);
+    case outputIndex: return output.load(relaxed);
+    case cvIndex: return cv.load(relaxed);
+    case noiseFloorIndex: return noiseFloor.load(relaxed);
+    default: return 0.0f;
     }
 }
 
@@ -328,13 +336,13 @@ void VarnokeAudioProcessor::setParameter(int index, float newValue)
 {
     switch (index)
     {
-        case lowContourIndex: lowContour.store(newValue, relaxed); break;
-        case processIndex: process.store(newValue, relaxed); break;
-        case outputIndex: output.store(newValue, relaxed); break;
-        case cvIndex: cv.store(newValue, relaxed); break;
-        // A switch: strictly above one half is on; one half itself and NaN are off.
-        case noiseFloorIndex: noiseFloor.store(newValue > 0.5f ? 1.0f : 0.0f, relaxed); break;
-        default: break;  // the refresh call and foreign indices store nothing
+    case lowContourIndex: lowContour.store(newValue, relaxed); break;
+    case processIndex: process.store(newValue, relaxed); break;
+    case outputIndex: output.store(newValue, relaxed); break;
+    case cvIndex: cv.store(newValue, relaxed); break;
+    // A switch: strictly above one half is on; one half itself and NaN are off.
+    case noiseFloorIndex: noiseFloor.store(newValue > 0.5f ? 1.0f : 0.0f, relaxed); break;
+    default: break;  // the refresh call and foreign indices store nothing
     }
 
     refreshDerivedGains();
@@ -395,18 +403,14 @@ int VarnokeAudioProcessor::getCurrentProgram()
     return 0;
 }
 
-void VarnokeAudioProcessor::setCurrentProgram(int /*index*/)
-{
-}
+void VarnokeAudioProcessor::setCurrentProgram(int /*index*/) {}
 
 const juce::String VarnokeAudioProcessor::getProgramName(int /*index*/)
 {
     return {};
 }
 
-void VarnokeAudioProcessor::changeProgramName(int /*index*/, const juce::String& /*newName*/)
-{
-}
+void VarnokeAudioProcessor::changeProgramName(int /*index*/, const juce::String& /*newName*/) {}
 
 void VarnokeAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 {

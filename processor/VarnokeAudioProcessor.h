@@ -100,8 +100,7 @@ private:
     void refreshEditorKnobs();
     static bool mayTouchComponents() noexcept;
 
-    template <bool bothChannels>
-    void processChannels(float* left, float* right, int numSamples) noexcept;
+    template <bool bothChannels> void processChannels(float* left, float* right, int numSamples) noexcept;
     static void restartIfNonFinite(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass, double& cvGain,
                                    double& dc) noexcept;
 

@@ -17,8 +17,8 @@ double pluck(double t, double hz, double decay)
     if (t < 0.0)
         return 0.0;
     const double envelope = std::exp(-t * decay) * std::min(1.0, t * 400.0);
-    return envelope * (std::sin(twoPi * hz * t) + 0.35 * std::sin(twoPi * 2.0 * hz * t)
-                       + 0.15 * std::sin(twoPi * 3.0 * hz * t));
+    return envelope *
+           (std::sin(twoPi * hz * t) + 0.35 * std::sin(twoPi * 2.0 * hz * t) + 0.15 * std::sin(twoPi * 3.0 * hz * t));
 }
 }  // namespace
 
@@ -46,7 +46,8 @@ juce::AudioSampleBuffer makeDemoSignal(double sampleRate, double seconds)
         double left = 0.0, right = 0.0;
         for (int voice = 0; voice < 4; ++voice)
         {
-            const double tone = 0.12 * pluck(inBar - 0.01 * voice, midiToHz(chord[voice] + (bar % 2 == 1 ? -2 : 0)), 1.2);
+            const double tone =
+                0.12 * pluck(inBar - 0.01 * voice, midiToHz(chord[voice] + (bar % 2 == 1 ? -2 : 0)), 1.2);
             left += voice % 2 == 0 ? tone : 0.6 * tone;
             right += voice % 2 == 1 ? tone : 0.6 * tone;
         }

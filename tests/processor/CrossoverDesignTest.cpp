@@ -63,7 +63,8 @@ TEST_P(CrossoverDesignTest, SetsShareTheirDenominatorAndDeriveTheirNumeratorsBit
 }
 
 INSTANTIATE_TEST_SUITE_P(WorkedRates, CrossoverDesignTest, ::testing::ValuesIn(workedDesigns),
-                         [](const auto& info) { return "At" + std::to_string(static_cast<int>(info.param.sampleRate)); });
+                         [](const auto& info)
+                         { return "At" + std::to_string(static_cast<int>(info.param.sampleRate)); });
 
 // The worked single-precision intermediates (sine, cosine and alpha, each
 // identified by its ten-digit value) carried through the double-precision
@@ -126,7 +127,8 @@ TEST(PrepareToPlay, IsRepeatableAndIgnoresBlockSizeAndParameters)
     other.prepareToPlay(44100.0, 7);
     other.prepareToPlay(44100.0, 4096);
 
-    const auto sameSet = [](const BiquadCoeffs& a, const BiquadCoeffs& b) {
+    const auto sameSet = [](const BiquadCoeffs& a, const BiquadCoeffs& b)
+    {
         EXPECT_SAME_BITS(a.a1, b.a1);
         EXPECT_SAME_BITS(a.a2, b.a2);
         EXPECT_SAME_BITS(a.b0, b.b0);

@@ -69,14 +69,12 @@ TEST_P(DerivedGainsTest, FollowTheParameterAtOnce)
 
 // 0.3f * 10 is formed in single precision: exactly 3, so the low gain is exactly
 // 1.5 (0.3f widened and then multiplied by 5 would give slightly more).
-INSTANTIATE_TEST_SUITE_P(Examples, DerivedGainsTest,
-                         ::testing::Values(DerivedCase{0, 0.3f, {1.5, 0.0, 0.0, 1.0}},
-                                           DerivedCase{1, 1.0f, {0.0, 5.0, 0.0, 1.0}},
-                                           DerivedCase{3, 0.25f, {0.0, 0.0, 2.5, 1.0}},
-                                           DerivedCase{2, 0.75f, {0.0, 0.0, 0.0, 1.5}},
-                                           DerivedCase{1, 2.0f, {0.0, 10.0, 0.0, 1.0}},  // never clamped
-                                           DerivedCase{0, -0.4f, {-2.0, 0.0, 0.0, 1.0}},
-                                           DerivedCase{2, 0.0f, {0.0, 0.0, 0.0, 0.0}}));
+INSTANTIATE_TEST_SUITE_P(
+    Examples, DerivedGainsTest,
+    ::testing::Values(DerivedCase{0, 0.3f, {1.5, 0.0, 0.0, 1.0}}, DerivedCase{1, 1.0f, {0.0, 5.0, 0.0, 1.0}},
+                      DerivedCase{3, 0.25f, {0.0, 0.0, 2.5, 1.0}}, DerivedCase{2, 0.75f, {0.0, 0.0, 0.0, 1.5}},
+                      DerivedCase{1, 2.0f, {0.0, 10.0, 0.0, 1.0}},  // never clamped
+                      DerivedCase{0, -0.4f, {-2.0, 0.0, 0.0, 1.0}}, DerivedCase{2, 0.0f, {0.0, 0.0, 0.0, 0.0}}));
 
 TEST(ParameterModel, SinglePrecisionProductIsWidenedThenHalved)
 {
@@ -97,13 +95,9 @@ TEST(ParameterModel, NoiseFloorIsASwitchAboveOneHalf)
         float value;
         float expected;
     };
-    const Step steps[] = {{0.5f, 0.0f},
-                          {0.51f, 1.0f},
-                          {0.2f, 0.0f},
-                          {1.0f, 1.0f},
-                          {std::numeric_limits<float>::quiet_NaN(), 0.0f},
-                          {7.0f, 1.0f},
-                          {-1.0f, 0.0f}};
+    const Step steps[] = {
+        {0.5f, 0.0f}, {0.51f, 1.0f}, {0.2f, 0.0f}, {1.0f, 1.0f}, {std::numeric_limits<float>::quiet_NaN(), 0.0f},
+        {7.0f, 1.0f}, {-1.0f, 0.0f}};
     VarnokeAudioProcessor p;
     for (const Step& step : steps)
     {

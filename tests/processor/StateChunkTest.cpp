@@ -110,8 +110,8 @@ TEST(StateChunk, RoundTripsArbitraryFiniteValuesBitForBit)
 {
     std::mt19937 random(7);
     std::uniform_int_distribution<juce::uint32> anyBits;
-    std::vector<float> values = {0.0f, -0.0f, 1.0f, 0.3f, 1.0e-45f, 1.17549435e-38f, 3.4028235e38f, -2.5f,
-                                 1.0e-5f, 123456789.0f, 1.0e20f, 0.1f};
+    std::vector<float> values = {0.0f,          -0.0f, 1.0f,    0.3f,         1.0e-45f, 1.17549435e-38f,
+                                 3.4028235e38f, -2.5f, 1.0e-5f, 123456789.0f, 1.0e20f,  0.1f};
     while (values.size() < 3000)
     {
         juce::uint32 bits = anyBits(random);
@@ -262,8 +262,8 @@ TEST(StateChunk, AttributeTextsReadAsLeadingNumbers)
         float expected;
     };
     const Case cases[] = {
-        {"0.5", 0.5f}, {"  0.25", 0.25f}, {"\t1e-1", 0.1f}, {"+2", 2.0f}, {"-0.75", -0.75f},
-        {"3abc", 3.0f}, {"abc", 0.0f},    {"", 0.0f},       {".5", 0.5f}, {"1e400", INFINITY},
+        {"0.5", 0.5f},  {"  0.25", 0.25f}, {"\t1e-1", 0.1f}, {"+2", 2.0f}, {"-0.75", -0.75f},
+        {"3abc", 3.0f}, {"abc", 0.0f},     {"", 0.0f},       {".5", 0.5f}, {"1e400", INFINITY},
     };
     for (const Case& c : cases)
     {

@@ -21,7 +21,8 @@ float getNothing(AEffect*, int)
     return 0.0f;
 }
 
-AEffect effect = [] {
+AEffect effect = []
+{
     AEffect e{};
     e.magic = 0x56737450;  // 'VstP'
     e.dispatcher = dispatch;

@@ -23,8 +23,8 @@ FxPreset varnokePreset(FxPreset::Kind kind)
 
 std::int32_t bigEndianAt(const Bytes& bytes, size_t offset)
 {
-    return static_cast<std::int32_t>((static_cast<std::uint32_t>(bytes[offset]) << 24) | (bytes[offset + 1] << 16)
-                                     | (bytes[offset + 2] << 8) | bytes[offset + 3]);
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(bytes[offset]) << 24) | (bytes[offset + 1] << 16) |
+                                     (bytes[offset + 2] << 8) | bytes[offset + 3]);
 }
 
 TEST(FxPreset, ProgramFileHasTheStandardLayout)
@@ -74,8 +74,8 @@ TEST(FxPreset, RoundTripsBothKinds)
 
 TEST(FxPreset, ReadsTheParameterListForm)
 {
-    Bytes file = {'C', 'c', 'n', 'K', 0, 0, 0, 0, 'F', 'x', 'C', 'k', 0, 0, 0, 1, 'P', 'l', 'u', 'g', 0, 0, 0, 100,
-                  0, 0, 0, 2};
+    Bytes file = {'C', 'c', 'n', 'K', 0,   0,   0, 0, 'F', 'x', 'C', 'k', 0, 0,
+                  0,   1,   'P', 'l', 'u', 'g', 0, 0, 0,   100, 0,   0,   0, 2};
     file.resize(file.size() + 28, 0);
     for (const float value : {0.25f, 0.75f})
     {

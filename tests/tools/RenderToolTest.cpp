@@ -5,8 +5,8 @@
 #include "VarnokeAudioProcessor.h"
 #include "support/BitPatterns.h"
 
-#include <juce_audio_formats/juce_audio_formats.h>
 #include <gtest/gtest.h>
+#include <juce_audio_formats/juce_audio_formats.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -150,7 +150,10 @@ TEST_F(RenderToolTest, RendersExactlyWhatTheProcessorComputes)
     };
     const Case cases[] = {
         {2, 44100.0, 512, {}, {}},
-        {2, 48000.0, 100, {"--block", "100", "--low-contour", "0.3", "--process", "0.7", "--output", "0.4"},
+        {2,
+         48000.0,
+         100,
+         {"--block", "100", "--low-contour", "0.3", "--process", "0.7", "--output", "0.4"},
          {{0, 0.3f}, {1, 0.7f}, {2, 0.4f}}},
         {1, 96000.0, 512, {"--process", "1"}, {{1, 1.0f}}},  // mono in, mono out
     };
@@ -248,9 +251,9 @@ TEST_F(RenderToolTest, ScanInfoShowsWhatAHostSees)
 {
     const RunResult info = run({"--info"});
     ASSERT_EQ(0, info.status) << info.err;
-    for (const char* line : {"Name         Varnoke", "Vendor       Ostrelund", "Version      100", "Unique ID    'Plug'",
-                             "Category     1 (effect)", "Channels     2 in, 2 out", "Flags        0x231",
-                             "Parameters   3", "Output       0.5"})
+    for (const char* line : {"Name         Varnoke", "Vendor       Ostrelund", "Version      100",
+                             "Unique ID    'Plug'", "Category     1 (effect)", "Channels     2 in, 2 out",
+                             "Flags        0x231", "Parameters   3", "Output       0.5"})
         EXPECT_NE(std::string::npos, info.out.find(line)) << line << "\n" << info.out;
 }
 
@@ -312,7 +315,8 @@ TEST_F(RenderToolTest, RefusesBadInputWithOneLineAndNoOutput)
         {"missing preset", {path("in.wav"), "-o", out, "--preset", path("none.fxp")}, "cannot open"},
         {"missing plug-in", {path("in.wav"), "-o", out, "--plugin", path("none.so")}, "plug-in not found"},
         {"plug-in not a library", {path("in.wav"), "-o", out, "--plugin", path("text.wav")}, "cannot load plug-in"},
-        {"plug-in not Varnoke", {path("in.wav"), "-o", out, "--plugin", VARNOKE_FAKE_EFFECT_PATH},
+        {"plug-in not Varnoke",
+         {path("in.wav"), "-o", out, "--plugin", VARNOKE_FAKE_EFFECT_PATH},
          "not a Varnoke build"},
         {"compare without plot", {path("in.wav"), "-o", out, "--compare", "0,0,0.5"}, "--plot"},
     };

@@ -43,7 +43,8 @@ extern "C" void removePendingAndExit(int signalNumber)
 }  // namespace
 
 AtomicOutputFile::AtomicOutputFile(std::string destinationPath)
-    : destination(std::move(destinationPath)), temporary(destination + ".partial-" + std::to_string(getpid()))
+    : destination(std::move(destinationPath))
+    , temporary(destination + ".partial-" + std::to_string(getpid()))
 {
     registerPending(temporary.c_str());
 }

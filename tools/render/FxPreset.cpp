@@ -41,7 +41,10 @@ public:
 class BigEndianReader
 {
 public:
-    explicit BigEndianReader(const std::vector<unsigned char>& source) : bytes(source) {}
+    explicit BigEndianReader(const std::vector<unsigned char>& source)
+        : bytes(source)
+    {
+    }
 
     bool int32(std::int32_t& value)
     {
@@ -126,8 +129,8 @@ bool readFxPreset(const std::vector<unsigned char>& bytes, FxPreset& preset, std
         error = "not a VST preset file (no 'CcnK' header)";
         return false;
     }
-    if (!in.int32(byteSize) || !in.int32(fxMagic) || !in.int32(version) || !in.int32(preset.pluginId)
-        || !in.int32(preset.pluginVersion))
+    if (!in.int32(byteSize) || !in.int32(fxMagic) || !in.int32(version) || !in.int32(preset.pluginId) ||
+        !in.int32(preset.pluginVersion))
     {
         error = "truncated preset header";
         return false;
@@ -138,7 +141,8 @@ bool readFxPreset(const std::vector<unsigned char>& bytes, FxPreset& preset, std
         return false;
     }
 
-    const auto truncated = [&error] {
+    const auto truncated = [&error]
+    {
         error = "truncated preset data";
         return false;
     };

@@ -18,9 +18,9 @@ struct FxPreset
     Kind kind = Kind::program;
     std::int32_t pluginId = 0;
     std::int32_t pluginVersion = 0;
-    std::string programName;            // programs only
-    std::vector<unsigned char> chunk;   // opaque-chunk form
-    std::vector<float> parameters;      // parameter-list form (programs only)
+    std::string programName;           // programs only
+    std::vector<unsigned char> chunk;  // opaque-chunk form
+    std::vector<float> parameters;     // parameter-list form (programs only)
     bool hasChunk() const { return parameters.empty(); }
 };
 
@@ -33,10 +33,10 @@ bool readFxPreset(const std::vector<unsigned char>& bytes, FxPreset& preset, std
 // Four-character codes as VST 2 writes them: the first character in the most significant byte.
 constexpr std::int32_t fourCharacterCode(const char (&code)[5])
 {
-    return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24)
-                                     | (static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16)
-                                     | (static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8)
-                                     | static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])));
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24) |
+                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16) |
+                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8) |
+                                     static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])));
 }
 
 std::string fourCharacterText(std::int32_t code);

@@ -20,7 +20,10 @@ double decibels(double gain)
 class FileSource : public AudioSource
 {
 public:
-    explicit FileSource(std::unique_ptr<juce::AudioFormatReader> r) : reader(std::move(r)) {}
+    explicit FileSource(std::unique_ptr<juce::AudioFormatReader> r)
+        : reader(std::move(r))
+    {
+    }
     double sampleRate() const override { return reader->sampleRate; }
     int numChannels() const override { return static_cast<int>(reader->numChannels); }
     juce::int64 numFrames() const override { return reader->lengthInSamples; }
@@ -39,7 +42,10 @@ private:
 class DemoSource : public AudioSource
 {
 public:
-    DemoSource() : signal(makeDemoSignal(rate, 8.0)) {}
+    DemoSource()
+        : signal(makeDemoSignal(rate, 8.0))
+    {
+    }
     double sampleRate() const override { return rate; }
     int numChannels() const override { return 2; }
     juce::int64 numFrames() const override { return signal.getNumSamples(); }
@@ -62,7 +68,8 @@ class ProgressBar
 {
 public:
     ProgressBar(juce::int64 totalFrames, double sampleRate)
-        : total(totalFrames), enabled(isatty(STDERR_FILENO) != 0 && totalFrames > sampleRate * 5.0)
+        : total(totalFrames)
+        , enabled(isatty(STDERR_FILENO) != 0 && totalFrames > sampleRate * 5.0)
     {
     }
     ~ProgressBar()

@@ -44,8 +44,8 @@ bool parseInteger(const std::string& option, const std::string& text, int lowest
     }
     if (number < lowest || number > highest)
     {
-        error = option + " " + text + " is out of range (" + std::to_string(lowest) + " to " + std::to_string(highest)
-                + ")";
+        error = option + " " + text + " is out of range (" + std::to_string(lowest) + " to " + std::to_string(highest) +
+                ")";
         return false;
     }
     value = static_cast<int>(number);
@@ -57,7 +57,7 @@ bool parseComparison(const std::string& text, KnobSettings& knobs, std::string& 
 {
     std::vector<std::string> parts;
     size_t start = 0;
-    for (size_t comma = text.find(','); ; comma = text.find(',', start))
+    for (size_t comma = text.find(',');; comma = text.find(',', start))
     {
         parts.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (comma == std::string::npos)
@@ -69,9 +69,9 @@ bool parseComparison(const std::string& text, KnobSettings& knobs, std::string& 
         error = "--compare needs three values LOW,PROCESS,OUTPUT, not '" + text + "'";
         return false;
     }
-    return parseKnob("--compare", parts[0], knobs.lowContour, error)
-           && parseKnob("--compare", parts[1], knobs.process, error)
-           && parseKnob("--compare", parts[2], knobs.output, error);
+    return parseKnob("--compare", parts[0], knobs.lowContour, error) &&
+           parseKnob("--compare", parts[1], knobs.process, error) &&
+           parseKnob("--compare", parts[2], knobs.output, error);
 }
 }  // namespace
 
@@ -107,7 +107,8 @@ bool parseRenderOptions(const std::vector<std::string>& arguments, RenderOptions
     for (size_t i = 0; i < arguments.size(); ++i)
     {
         const std::string& argument = arguments[i];
-        const auto needValue = [&](std::string& value) {
+        const auto needValue = [&](std::string& value)
+        {
             if (i + 1 >= arguments.size())
             {
                 error = argument + " needs a value";

@@ -14,8 +14,8 @@ struct KnobSettings
 
 struct RenderOptions
 {
-    std::string input;        // empty: the built-in demo
-    std::string output;       // empty: derived from the input's name
+    std::string input;   // empty: the built-in demo
+    std::string output;  // empty: derived from the input's name
     KnobSettings knobs;
     bool bypass = false;
     int blockSize = 512;

@@ -104,8 +104,8 @@ juce::Image drawResponsePlot(const std::vector<ResponseCurve>& curves, double sa
             g.drawText(frequencyText(frequency), juce::roundToInt(x) - 30, juce::roundToInt(plotArea.getBottom()) + 6,
                        60, 18, juce::Justification::centred);
         }
-    g.drawText("frequency (Hz)", juce::roundToInt(plotArea.getCentreX()) - 100, juce::roundToInt(plotArea.getBottom()) + 24,
-               200, 18, juce::Justification::centred);
+    g.drawText("frequency (Hz)", juce::roundToInt(plotArea.getCentreX()) - 100,
+               juce::roundToInt(plotArea.getBottom()) + 24, 200, 18, juce::Justification::centred);
 
     // Level grid every 6 dB, with 0 dB stronger.
     for (double level = bottom; level <= top; level += 6.0)

@@ -170,9 +170,8 @@ ResponseCurve measureResponse(const std::shared_ptr<host::VstLibrary>& library, 
 void printInfo(host::VstInstance& plugin, const std::string& path)
 {
     const AEffect& effect = plugin.effect();
-    const auto flag = [&effect](int bit, const char* name) {
-        return (effect.flags & bit) != 0 ? std::string(" ") + name : std::string();
-    };
+    const auto flag = [&effect](int bit, const char* name)
+    { return (effect.flags & bit) != 0 ? std::string(" ") + name : std::string(); };
     std::printf("Plug-in      %s\n", path.c_str());
     std::printf("Name         %s\n", plugin.effectName().c_str());
     std::printf("Product      %s\n", plugin.productString().c_str());
@@ -244,8 +243,8 @@ int run(const RenderOptions& options)
     double sampleRate = 44100.0;
     if (renderAudio)
     {
-        std::unique_ptr<AudioSource> source = options.input.empty() ? openDemoSignal()
-                                                                    : openAudioFile(options.input, error);
+        std::unique_ptr<AudioSource> source =
+            options.input.empty() ? openDemoSignal() : openAudioFile(options.input, error);
         if (source == nullptr)
             fail(error);
         sampleRate = source->sampleRate();
@@ -286,7 +285,8 @@ int run(const RenderOptions& options)
 
     if (!options.plot.empty())
     {
-        std::vector<ResponseCurve> curves = {measureResponse(library, preset, options.knobs, options.bypass, sampleRate)};
+        std::vector<ResponseCurve> curves = {
+            measureResponse(library, preset, options.knobs, options.bypass, sampleRate)};
         for (const KnobSettings& knobs : options.compare)
             curves.push_back(measureResponse(library, preset, knobs, false, sampleRate));
 

@@ -16,9 +16,9 @@ VstIntPtr hostCallback(AEffect*, int opcode, int, VstIntPtr, void*, float)
 {
     switch (opcode)
     {
-        case audioMasterVersion: return hostVersion;
-        case audioMasterGetCurrentProcessLevel: return processLevelOffline;
-        default: return 0;
+    case audioMasterVersion: return hostVersion;
+    case audioMasterGetCurrentProcessLevel: return processLevelOffline;
+    default: return 0;
     }
 }
 
@@ -53,8 +53,7 @@ VstLibrary::~VstLibrary()
         dlclose(handle);
 }
 
-std::unique_ptr<VstInstance> VstInstance::create(std::shared_ptr<VstLibrary> library,
-                                                             std::string& error)
+std::unique_ptr<VstInstance> VstInstance::create(std::shared_ptr<VstLibrary> library, std::string& error)
 {
     AEffect* effect = library->entryPoint()(hostCallback);
     if (effect == nullptr || effect->magic != effectMagic)
