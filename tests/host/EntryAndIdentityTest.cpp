@@ -2,6 +2,10 @@
 
 #include "HostTestFixture.h"
 
+#if !defined(_WIN32)
+#include "support/CommandOutput.h"  // the export table is read with nm from Linux
+#endif
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -11,28 +15,13 @@ namespace host
 {
 namespace
 {
-// The DLL's export table is checked with objdump from Linux.
-#if !defined(_WIN32)
-std::string runCommand(const std::string& command)
-{
-    std::string output;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (pipe == nullptr)
-        return output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr)
-        output += buffer;
-    return output;
-}
-#endif
-
 using EntryTest = HostTest;
 using IdentityTest = HostTest;
 
 #if !defined(_WIN32)
 TEST(Export, DynamicSymbolTableHoldsOnlyTheEntry)
 {
-    const std::string symbols = runCommand(std::string("nm -D --defined-only '") + VARNOKE_PLUGIN_PATH + "'");
+    const std::string symbols = commandOutput(std::string("nm -D --defined-only '") + VARNOKE_PLUGIN_PATH + "'");
     ASSERT_FALSE(symbols.empty());
 
     std::vector<std::string> names;

@@ -1,6 +1,7 @@
 #include "StateChunk.h"
 #include "VarnokeAudioProcessor.h"
 #include "support/BitPatterns.h"
+#include "support/StateChunkBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -23,19 +24,6 @@ Bytes saveState(VarnokeAudioProcessor& processor)
 void restoreState(VarnokeAudioProcessor& processor, const Bytes& bytes)
 {
     processor.setStateInformation(bytes.data(), static_cast<int>(bytes.size()));
-}
-
-// The envelope around any text, with the length field as given.
-Bytes chunkWithText(const std::string& text, bool terminator = true)
-{
-    Bytes bytes = {0x56, 0x43, 0x32, 0x21};
-    const auto length = static_cast<juce::uint32>(text.size());
-    for (int i = 0; i < 4; ++i)
-        bytes.push_back(static_cast<unsigned char>(length >> (8 * i)));
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    if (terminator)
-        bytes.push_back(0);
-    return bytes;
 }
 
 void setLengthField(Bytes& bytes, juce::int32 length)
@@ -189,10 +177,10 @@ TEST(StateChunk, InvalidChunksChangeNothing)
     setLengthField(zeroLength, 0);
     Bytes negativeLength = defaultChunk;
     setLengthField(negativeLength, -5);
-    const Bytes notXml = chunkWithText("this is not xml");
-    const Bytes emptyText = chunkWithText("");
-    const Bytes zeroAtStart = chunkWithText(std::string("\0<pushState low_contour=\"1\"/>", 29));
-    const Bytes invalidUtf8 = chunkWithText("<pushState low_contour=\"1\" x=\"\xff\xfe\"/>");
+    const Bytes notXml = stateChunkWithText("this is not xml");
+    const Bytes emptyText = stateChunkWithText("");
+    const Bytes zeroAtStart = stateChunkWithText(std::string("\0<pushState low_contour=\"1\"/>", 29));
+    const Bytes invalidUtf8 = stateChunkWithText("<pushState low_contour=\"1\" x=\"\xff\xfe\"/>");
 
     const std::pair<const char*, Bytes> cases[] = {
         {"empty", {}},
@@ -225,7 +213,7 @@ TEST(StateChunk, OtherTagAndMissingAttributesReadAsZero)
 {
     VarnokeAudioProcessor processor;
     makeUnusual(processor);
-    restoreState(processor, chunkWithText("<otherPlugin low_contour=\"1\"/>"));
+    restoreState(processor, stateChunkWithText("<otherPlugin low_contour=\"1\"/>"));
     EXPECT_SAME_BITS(1.0f, processor.getParameter(0));
     EXPECT_SAME_BITS(0.0f, processor.getParameter(1));
     EXPECT_SAME_BITS(0.0f, processor.getParameter(2));
@@ -236,10 +224,10 @@ TEST(StateChunk, OtherTagAndMissingAttributesReadAsZero)
 TEST(StateChunk, LengthBeyondTheDataAndMissingTerminatorStillRestore)
 {
     const std::string text = "<pushState low_contour=\"0.25\" process=\"7\" output_g=\"0.75\"/>";
-    Bytes longLength = chunkWithText(text);
+    Bytes longLength = stateChunkWithText(text);
     setLengthField(longLength, 100000);
-    const Bytes noTerminator = chunkWithText(text, false);
-    Bytes trailingGarbageAfterZero = chunkWithText(text);
+    const Bytes noTerminator = stateChunkWithText(text, false);
+    Bytes trailingGarbageAfterZero = stateChunkWithText(text);
     setLengthField(trailingGarbageAfterZero, static_cast<juce::int32>(text.size() + 5));
     trailingGarbageAfterZero.insert(trailingGarbageAfterZero.end(), {'<', '<', '<', '<'});
 
@@ -268,7 +256,7 @@ TEST(StateChunk, AttributeTextsReadAsLeadingNumbers)
     for (const Case& c : cases)
     {
         VarnokeAudioProcessor processor;
-        restoreState(processor, chunkWithText(std::string("<pushState low_contour=\"") + c.text + "\"/>"));
+        restoreState(processor, stateChunkWithText(std::string("<pushState low_contour=\"") + c.text + "\"/>"));
         EXPECT_SAME_BITS(c.expected, processor.getParameter(0)) << '"' << c.text << '"';
     }
 }

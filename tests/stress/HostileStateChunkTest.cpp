@@ -7,6 +7,7 @@
 // all of them away.
 
 #include "EffectHarness.h"
+#include "StateChunkBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,6 @@ namespace
 {
 using effect_harness::dispatch;
 using effect_harness::Op;
-
-std::vector<unsigned char> chunkWithText(const std::string& text)
-{
-    std::vector<unsigned char> chunk{0x56, 0x43, 0x32, 0x21};
-    const auto length = static_cast<std::uint32_t>(text.size() + 1);
-    for (int shift = 0; shift < 32; shift += 8)
-        chunk.push_back(static_cast<unsigned char>(length >> shift));
-    chunk.insert(chunk.end(), text.begin(), text.end());
-    chunk.push_back(0);
-    return chunk;
-}
 
 std::string repeated(const std::string& text, int times)
 {
@@ -89,7 +79,7 @@ TEST_P(HostileStateChunk, IsIgnoredAndThePluginKeepsWorking)
     effect->setParameter(effect, 1, 0.5f);
     effect->setParameter(effect, 2, 0.75f);
 
-    auto chunk = chunkWithText(GetParam().text);
+    auto chunk = stateChunkWithText(GetParam().text);
     dispatch(effect, Op::setChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data());
 
     EXPECT_EQ(0.25f, effect->getParameter(effect, 0));
@@ -97,7 +87,7 @@ TEST_P(HostileStateChunk, IsIgnoredAndThePluginKeepsWorking)
     EXPECT_EQ(0.75f, effect->getParameter(effect, 2));
 
     // A well-formed state still restores afterwards.
-    auto good = chunkWithText(R"(<pushState low_contour="1" process="0" output_g="0.5"/>)");
+    auto good = stateChunkWithText(R"(<pushState low_contour="1" process="0" output_g="0.5"/>)");
     dispatch(effect, Op::setChunk, 0, static_cast<VstIntPtr>(good.size()), good.data());
     EXPECT_EQ(1.0f, effect->getParameter(effect, 0));
     dispatch(effect, Op::close);
@@ -108,8 +98,8 @@ TEST(NestedStateChunk, ModeratelyNestedStateStillRestores)
 {
     AEffect* effect = effect_harness::createPlugin();
     ASSERT_NE(nullptr, effect);
-    auto chunk = chunkWithText("<state low_contour=\"0.5\" process=\"0.25\" output_g=\"1\">" +
-                               repeated("<a x='>'>", 100) + repeated("</a>", 100) + "<b/><!-- c --></state>");
+    auto chunk = stateChunkWithText("<state low_contour=\"0.5\" process=\"0.25\" output_g=\"1\">" +
+                                    repeated("<a x='>'>", 100) + repeated("</a>", 100) + "<b/><!-- c --></state>");
     dispatch(effect, Op::setChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data());
     EXPECT_EQ(0.5f, effect->getParameter(effect, 0));
     EXPECT_EQ(0.25f, effect->getParameter(effect, 1));

@@ -4,6 +4,7 @@
 // within a second of audio, and it never holds a subnormal float.
 
 #include "EffectHarness.h"
+#include "StateChunkBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -24,20 +25,9 @@ constexpr float nan = std::numeric_limits<float>::quiet_NaN();
 constexpr float inf = std::numeric_limits<float>::infinity();
 constexpr float settings[] = {0.3f, 0.6f, 0.5f};  // low contour, process, output
 
-std::vector<unsigned char> chunkWithText(const std::string& text)
-{
-    std::vector<unsigned char> chunk{0x56, 0x43, 0x32, 0x21};
-    const auto length = static_cast<std::uint32_t>(text.size() + 1);
-    for (int shift = 0; shift < 32; shift += 8)
-        chunk.push_back(static_cast<unsigned char>(length >> shift));
-    chunk.insert(chunk.end(), text.begin(), text.end());
-    chunk.push_back(0);
-    return chunk;
-}
-
 void restoreChunk(AEffect* effect, const std::string& text)
 {
-    auto chunk = chunkWithText(text);
+    auto chunk = stateChunkWithText(text);
     dispatch(effect, Op::setChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data());
 }
 

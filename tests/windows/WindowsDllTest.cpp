@@ -5,6 +5,7 @@
 #include "ReferenceRender.h"
 
 #include "support/BitPatterns.h"
+#include "support/CommandOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -32,24 +33,12 @@ bool fileExists(const std::string& path)
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-std::string runCommand(const std::string& command)
-{
-    std::string output;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (pipe == nullptr)
-        return output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr)
-        output += buffer;
-    return output;
-}
-
 std::string objdumpPrivateHeaders()
 {
     const char* objdump = std::system("command -v x86_64-w64-mingw32-objdump >/dev/null 2>&1") == 0
                               ? "x86_64-w64-mingw32-objdump"
                               : "objdump";
-    return runCommand(std::string(objdump) + " -p '" + dllPath + "' 2>&1");
+    return commandOutput(std::string(objdump) + " -p '" + dllPath + "' 2>&1");
 }
 
 std::vector<std::string> lines(const std::string& text)
