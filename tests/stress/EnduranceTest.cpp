@@ -28,8 +28,17 @@ constexpr bool residentMemoryIsMeaningful = false;  // the sanitizers keep freed
 constexpr bool residentMemoryIsMeaningful = true;
 #endif
 
-void expectNoGrowth(const char* what, long before, long after)
+// Runs the cycle through a warm-up, then a thousand times between two
+// readings of resident memory, and reports and checks the growth.
+template <typename Cycle> void expectFlatMemoryOver(const char* what, Cycle cycle)
 {
+    for (int i = 0; i < warmUpCycles; ++i)
+        cycle();
+    const long before = effect_harness::residentBytes();
+    for (int i = 0; i < cycles; ++i)
+        cycle();
+    const long after = effect_harness::residentBytes();
+
     std::cout << what << ": resident memory " << before / 1024 << " kB before, " << after / 1024 << " kB after "
               << cycles << " cycles (" << (after - before) / 1024 << " kB growth)\n";
     ::testing::Test::RecordProperty(std::string(what) + "_rss_before_kB", std::to_string(before / 1024));
@@ -56,15 +65,8 @@ TEST(Endurance, EditorOpenCloseCyclesKeepMemoryFlat)
         dispatch(effect, Op::editIdle);  // paints, runs the knobs' pending notifications
         dispatch(effect, Op::editClose);
     };
-    for (int i = 0; i < warmUpCycles; ++i)
-        cycle();
-    const long before = effect_harness::residentBytes();
-    for (int i = 0; i < cycles; ++i)
-        cycle();
-    const long after = effect_harness::residentBytes();
-
+    expectFlatMemoryOver("editor", cycle);
     dispatch(effect, Op::close);
-    expectNoGrowth("editor", before, after);
 }
 
 TEST(Endurance, InstanceCreateDestroyCyclesKeepMemoryFlat)
@@ -85,13 +87,6 @@ TEST(Endurance, InstanceCreateDestroyCyclesKeepMemoryFlat)
         ASSERT_GT(dispatch(effect, Op::getChunk, 0, 0, &chunk), 0);
         dispatch(effect, Op::close);
     };
-    for (int i = 0; i < warmUpCycles; ++i)
-        cycle();
-    const long before = effect_harness::residentBytes();
-    for (int i = 0; i < cycles; ++i)
-        cycle();
-    const long after = effect_harness::residentBytes();
-
-    expectNoGrowth("instance", before, after);
+    expectFlatMemoryOver("instance", cycle);
 }
 }  // namespace
