@@ -130,9 +130,9 @@ X11Embedding::~X11Embedding()
 
 void X11Embedding::timerCallback()
 {
-    // The host's window takes the plug-in's with it when it is destroyed.
-    auto* display = juceDisplay();
-    if (display == nullptr || windowExists(display, window))
+    // The host's window takes the plug-in's with it when it is destroyed; the
+    // next request about either (JUCE drawing) tells.
+    if (!X11WindowErrorFilter::hasVanished(window) && !X11WindowErrorFilter::hasVanished(hostWindow))
         return;
 
     stopTimer();
@@ -154,8 +154,9 @@ void X11Embedding::release()
         const juce::XWindowSystemUtilities::ScopedXLock xLock;
         if (colormap != 0)
             x11->xFreeColormap(display, colormap);
-        // Errors about the windows arrive while they are still watched.
-        x11->xSync(display, False);
+        // Destroying JUCE's window waited for the server, so every error
+        // about the windows has arrived while they were watched.
+        x11->xFlush(display);
     }
     for (const auto watched : {window, hostWindow})
         if (watched != 0)

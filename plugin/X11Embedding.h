@@ -22,8 +22,9 @@ public:
     static bool canEmbedInto(void* hostWindow);
 
     // Takes JUCE's freshly created window into the host's. hostWindowGone runs
-    // on the message thread when the host's window has been destroyed; it must
-    // take JUCE's window down, and nothing is drawn into it after that.
+    // on the message thread once the host's window has been destroyed (seen
+    // when JUCE next draws into its window); it must take JUCE's window down,
+    // and nothing is drawn into it after that.
     X11Embedding(void* nativeWindow, void* hostWindow, std::function<void()> hostWindowGone);
 
     // Call once JUCE's window has been destroyed.

@@ -27,6 +27,7 @@ struct FilterState
 {
     std::mutex mutex;
     std::vector<XID> watchedWindows;
+    std::vector<XID> vanishedWindows;
     std::array<WireToErrorProc, vanishedWindowErrors.size()> previous{};
 };
 
@@ -42,7 +43,8 @@ std::size_t indexOf(int errorCode)
                                     vanishedWindowErrors.begin());
 }
 
-// Called by Xlib with the connection locked: it must not use the connection.
+// Called by Xlib, with the connection locked, for the error codes above only:
+// it must not use the connection.
 Bool filterError(Display* display, XErrorEvent* error, void* wire)
 {
     auto& filter = state();
@@ -51,7 +53,12 @@ Bool filterError(Display* display, XErrorEvent* error, void* wire)
         const std::lock_guard<std::mutex> lock(filter.mutex);
         const auto& watched = filter.watchedWindows;
         if (std::find(watched.begin(), watched.end(), error->resourceid) != watched.end())
+        {
+            auto& vanished = filter.vanishedWindows;
+            if (std::find(vanished.begin(), vanished.end(), error->resourceid) == vanished.end())
+                vanished.push_back(error->resourceid);
             return False;
+        }
         const auto index = indexOf(error->error_code);
         if (index < filter.previous.size())
             previous = filter.previous[index];
@@ -105,5 +112,18 @@ void X11WindowErrorFilter::unwatch(unsigned long window)
     auto& watched = filter.watchedWindows;
     if (const auto found = std::find(watched.begin(), watched.end(), window); found != watched.end())
         watched.erase(found);
+    if (std::find(watched.begin(), watched.end(), window) == watched.end())
+    {
+        auto& vanished = filter.vanishedWindows;
+        vanished.erase(std::remove(vanished.begin(), vanished.end(), window), vanished.end());
+    }
+}
+
+bool X11WindowErrorFilter::hasVanished(unsigned long window)
+{
+    auto& filter = state();
+    const std::lock_guard<std::mutex> lock(filter.mutex);
+    const auto& vanished = filter.vanishedWindows;
+    return std::find(vanished.begin(), vanished.end(), window) != vanished.end();
 }
 }  // namespace varnoke

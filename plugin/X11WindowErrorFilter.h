@@ -21,5 +21,11 @@ bool install(void* display);
 // once; each watch is ended once.
 void watch(unsigned long window);
 void unwatch(unsigned long window);
+
+// Whether an error has shown that a watched window no longer exists. The
+// plug-in learns it this way without asking the server again: a request whose
+// reply Xlib waits for would read the host's input events off the connection
+// before JUCE's event loop sees that there is something to read.
+bool hasVanished(unsigned long window);
 }  // namespace X11WindowErrorFilter
 }  // namespace varnoke

@@ -1,6 +1,6 @@
 // The filter on the plug-in's X connection that keeps "no such window" errors
-// about windows the plug-in watches from the process's X error handler, and
-// lets everything else through.
+// about windows the plug-in watches from the process's X error handler (and
+// remembers that those windows are gone), and lets everything else through.
 
 // GoogleTest first: Xlib's macros (None) clash with its names.
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@
 
 namespace
 {
+using varnoke::X11WindowErrorFilter::hasVanished;
 using varnoke::X11WindowErrorFilter::install;
 using varnoke::X11WindowErrorFilter::unwatch;
 using varnoke::X11WindowErrorFilter::watch;
@@ -105,8 +106,11 @@ TEST_F(X11WindowErrorFilterTest, TakesOnlyMissingWindowErrorsAboutWatchedWindows
 
         watch(missing);
         watch(missingElsewhere);
+        EXPECT_FALSE(hasVanished(missing));
         EXPECT_EQ(0u, errorsAfter(filtered, request, missing)) << "watched, on the filtered connection";
+        EXPECT_TRUE(hasVanished(missing));
         EXPECT_EQ(1u, errorsAfter(other, request, missingElsewhere)) << "watched, but on another connection";
+        EXPECT_FALSE(hasVanished(missingElsewhere));
         unwatch(missingElsewhere);
 
         // Watched twice, unwatched once: still watched.
@@ -114,6 +118,7 @@ TEST_F(X11WindowErrorFilterTest, TakesOnlyMissingWindowErrorsAboutWatchedWindows
         unwatch(missing);
         EXPECT_EQ(0u, errorsAfter(filtered, request, missing)) << "still watched once";
         unwatch(missing);
+        EXPECT_FALSE(hasVanished(missing)) << "forgotten with its last watch";
         EXPECT_EQ(1u, errorsAfter(filtered, request, missing)) << "no longer watched";
     }
 }
