@@ -15,8 +15,9 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <optional>
+#include <ostream>
+#include <string>
 #include <thread>
 
 namespace host
@@ -36,6 +37,17 @@ enum class ErrorHandling
     xlibDefault,
     recording,
 };
+
+std::string nameOf(ErrorHandling handling)
+{
+    return handling == ErrorHandling::xlibDefault ? "XlibDefaultHandler" : "RecordingHandler";
+}
+
+// Names the parameter in test listings.
+void PrintTo(ErrorHandling handling, std::ostream* out)
+{
+    *out << nameOf(handling);
+}
 
 class EditorOnBareDisplayTest : public HostTest, public ::testing::WithParamInterface<ErrorHandling>
 {
@@ -266,9 +278,6 @@ TEST_P(EditorOnBareDisplayTest, OpeningAndClosingLeavesNoColormapsBehind)
 
 INSTANTIATE_TEST_SUITE_P(BareDisplay, EditorOnBareDisplayTest,
                          ::testing::Values(ErrorHandling::xlibDefault, ErrorHandling::recording),
-                         [](const auto& info) {
-                             return info.param == ErrorHandling::xlibDefault ? "XlibDefaultHandler"
-                                                                             : "RecordingHandler";
-                         });
+                         [](const auto& info) { return nameOf(info.param); });
 }  // namespace
 }  // namespace host
