@@ -573,6 +573,7 @@ bool VstPluginInstance::isModalComponentShowing()
 
 bool VstPluginInstance::createEditorContainer()
 {
+    EditorContainer::prepareWindowSystem();
     std::unique_ptr<juce::AudioProcessorEditor> editor(processor->createEditorIfNeeded());
     setHasEditorFlag(editor != nullptr);
     if (editor == nullptr)
@@ -616,7 +617,7 @@ VstIntPtr VstPluginInstance::editOpen(void* hostWindow)
         {
             startTimer(timerIntervalMilliseconds);
             deleteEditor();
-            if (!createEditorContainer())
+            if (!EditorContainer::canAttachTo(hostWindow) || !createEditorContainer())
                 return;
 
             editorContainer->attachToHostWindow(hostWindow);

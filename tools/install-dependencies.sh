@@ -8,7 +8,7 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev libflac-dev libvorbis-dev fonts-dejavu-core
   libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev)
-test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales libxtst-dev)
+test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales libxtst-dev libxres-dev)
 # Sanitizer runtimes for g++ (tools/sanitize.sh); clang with libFuzzer and its symbolizer (tools/fuzz.sh).
 test_packages+=(libasan8 libubsan1 libtsan2 clang-14 libclang-rt-14-dev llvm-14)
 # Typefaces of the artwork generator (tools/make-artwork.sh); the build uses the committed PNGs.
