@@ -19,8 +19,9 @@ fail() {
 }
 
 # "TYPE REPOSITORY SUITE COMPONENT" for each index apt would fetch.
+# shellcheck disable=SC2016 # apt expands the $(FIELD)s.
 index_targets() {
-  apt-get indextargets --no-release-info --format '$(TARGET_OF) $(REPO_URI) $(RELEASE) $(COMPONENT)' "$@" | sort -u
+  apt-get indextargets --no-release-info --format '$(TARGET_OF) $(REPO_URI) $(RELEASE) $(COMPONENT)' | sort -u
 }
 
 for case_dir in "$cases"/*/; do
