@@ -43,17 +43,12 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# apt-get source needs Debian's source index; the stock sources list has none.
+# apt-get source needs the source indexes, which stock Debian does not configure:
+# mirror the machine's own deb entries as deb-src ones.
 if [[ "$mode" == test || "$mode" == windows ]]; then
-  deb_src_list=/etc/apt/sources.list.d/varnoke-deb-src.sources
-  deb_src_entry='Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg'
-  if [[ ! -f "$deb_src_list" ]] || [[ "$(cat "$deb_src_list")" != "$deb_src_entry" ]]; then
-    echo "Adding Debian's source index ($deb_src_list) for the Windows build's libpng and libjpeg-turbo"
-    printf '%s\n' "$deb_src_entry" | "${sudo_cmd[@]}" tee "$deb_src_list" >/dev/null
+  changes=$("${sudo_cmd[@]}" "$(dirname "$0")/mirror-deb-src.sh")
+  if [[ -n "$changes" ]]; then
+    echo "$changes"
     "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   fi
 fi
