@@ -214,11 +214,22 @@ private:
         {
         case 0: dispatch(effect, Op::setSampleRate, 0, 0, nullptr, takeFloat(input)); break;
         case 1:
-            blockSize = static_cast<int>(input.take<std::int16_t>());
+            blockSize = takeBlockSize();
             dispatch(effect, Op::setBlockSize, 0, blockSize);
             break;
         default: dispatch(effect, Op::mainsChanged, 0, input.take<std::uint8_t>() & 1); break;
         }
+    }
+
+    // Any int a host may announce (the blocks it then passes stay bounded).
+    // Mostly 16-bit sizes; the lowest 16-bit value brings a whole int, so the
+    // committed scripts keep their meaning.
+    int takeBlockSize()
+    {
+        const auto size = input.take<std::int16_t>();
+        if (size != std::numeric_limits<std::int16_t>::min())
+            return size;
+        return input.take<std::int32_t>();
     }
 
     void setArrangement()
