@@ -166,10 +166,12 @@ void VarnokeAudioProcessor::processChannels(float* left, float* right, int numSa
     };
     Bands bands[runLength];
 
-    // The next start is at most numSamples, so it never passes the int range.
-    for (int start = 0, length = 0; start < numSamples; start += length)
+    // Counted in runs: a start one run past the last could pass the int range.
+    const int numRuns = numSamples / runLength + (numSamples % runLength != 0 ? 1 : 0);
+    for (int run = 0; run < numRuns; ++run)
     {
-        length = std::min(runLength, numSamples - start);
+        const int start = run * runLength;
+        const int length = std::min(runLength, numSamples - start);
         float* const leftRun = left + start;
         float* const rightRun = bothChannels ? right + start : nullptr;
 
