@@ -1,6 +1,8 @@
 #include "VarnokeAudioProcessor.h"
 
+#include "ChannelRestart.h"
 #include "CrossoverDesign.h"
+#include "PlayableSampleRate.h"
 #include "StateChunk.h"
 #include "VarnokeAudioProcessorEditor.h"
 
@@ -85,7 +87,7 @@ void VarnokeAudioProcessor::prepareToPlay(double sampleRate, int /*estimatedSamp
     smoothStep = 0.0003;
     smoothKeep = 0.9997;
 
-    const CrossoverSections sections = designCrossover(sampleRate);
+    const CrossoverSections sections = designCrossover(playableSampleRate(sampleRate));
     allPassCoeffs = sections.allPass;
     lowPassCoeffs = sections.lowPass;
     highPassCoeffs = sections.highPass;
@@ -110,13 +112,13 @@ void VarnokeAudioProcessor::processBlock(juce::AudioSampleBuffer& buffer, juce::
     if (numChannels >= 2)
     {
         processChannels<true>(buffer.getWritePointer(0), buffer.getWritePointer(1), numSamples);
-        restartIfNonFinite(allPassL, lowPassL, highPassL, cvGainL, dcL);
-        restartIfNonFinite(allPassR, lowPassR, highPassR, cvGainR, dcR);
+        restartIfDamaged(allPassL, lowPassL, highPassL, cvGainL, dcL);
+        restartIfDamaged(allPassR, lowPassR, highPassR, cvGainR, dcR);
     }
     else if (numChannels == 1)
     {
         processChannels<false>(buffer.getWritePointer(0), nullptr, numSamples);
-        restartIfNonFinite(allPassL, lowPassL, highPassL, cvGainL, dcL);
+        restartIfDamaged(allPassL, lowPassL, highPassL, cvGainL, dcL);
     }
 
     // Output channels beyond the inputs carry silence.
@@ -164,8 +166,11 @@ void VarnokeAudioProcessor::processChannels(float* left, float* right, int numSa
     };
     Bands bands[runLength];
 
-    for (int start = 0; start < numSamples; start += runLength)
+    // Counted in runs: a start one run past the last could pass the int range.
+    const int numRuns = numSamples / runLength + (numSamples % runLength != 0 ? 1 : 0);
+    for (int run = 0; run < numRuns; ++run)
     {
+        const int start = run * runLength;
         const int length = std::min(runLength, numSamples - start);
         float* const leftRun = left + start;
         float* const rightRun = bothChannels ? right + start : nullptr;
@@ -219,17 +224,14 @@ void VarnokeAudioProcessor::processChannels(float* left, float* right, int numSa
 }
 
 // A NaN or infinite input sample or gain would otherwise stay in the recursions
-// for good, and the channel would never sound again. A channel whose memories
-// went non-finite during a block starts the next block from rest, as after
+// for good, and the channel would never sound again; so would memories grown
+// far beyond the float range, which decay for many seconds after a rate
+// change. Such a channel starts the next block from rest, as after
 // construction; finite signals never take this path.
-void VarnokeAudioProcessor::restartIfNonFinite(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass,
-                                               double& cvGain, double& dc) noexcept
+void VarnokeAudioProcessor::restartIfDamaged(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass,
+                                             double& cvGain, double& dc) noexcept
 {
-    bool finite = std::isfinite(cvGain) && std::isfinite(dc);
-    for (const BiquadState* state : {&allPass, &lowPass, &highPass})
-        finite = finite && std::isfinite(state->x1) && std::isfinite(state->x2) && std::isfinite(state->y1) &&
-                 std::isfinite(state->y2);
-    if (finite)
+    if (!channelNeedsRestart(allPass, lowPass, highPass, cvGain, dc))
         return;
 
     allPass = lowPass = highPass = BiquadState{};

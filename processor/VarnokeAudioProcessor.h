@@ -101,8 +101,8 @@ private:
     static bool mayTouchComponents() noexcept;
 
     template <bool bothChannels> void processChannels(float* left, float* right, int numSamples) noexcept;
-    static void restartIfNonFinite(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass, double& cvGain,
-                                   double& dc) noexcept;
+    static void restartIfDamaged(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass, double& cvGain,
+                                 double& dc) noexcept;
 
     // Parameters, in storage order (index order differs: output is index 2).
     Parameter lowContour{0.0f};
