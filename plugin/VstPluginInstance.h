@@ -94,6 +94,7 @@ private:
     // juce::AudioProcessorListener
     void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float newValue) override;
     void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override;
+    void tellHostOfChange();
     void audioProcessorParameterChangeGestureBegin(juce::AudioProcessor*, int index) override;
     void audioProcessorParameterChangeGestureEnd(juce::AudioProcessor*, int index) override;
 
@@ -152,6 +153,7 @@ private:
     ERect editorRect{};
     std::atomic<bool> editorDeletionPending{false};
     juce::uint32 lastIdleTime = 0;
+    bool hostRefreshDeferred = false;
 
     JUCE_DECLARE_NON_COPYABLE(VstPluginInstance)
 };
