@@ -181,15 +181,35 @@ TEST_P(EditorOnAnotherThreadTest, UiThreadRunsTheEditorWhereTheCreatorCannot)
 {
     const CreatorShape& shape = GetParam();
 
-    // The creating thread: the first VSTPluginMain in the process.
+    // The host's UI thread starts first: a thread started after the loader
+    // ended could get the loader's thread id again and pass for it.
     std::promise<std::vector<AEffect*>> created;
+    std::shared_future<std::vector<AEffect*>> creatorDone = created.get_future().share();
+    std::promise<void> uiMayStart;
+    EditorRun run;
+    std::thread ui(
+        [&, start = uiMayStart.get_future()]() mutable
+        {
+            start.wait();
+            const auto effects = creatorDone.get();
+            if (effects[0] == nullptr || effects[1] == nullptr)
+                return;
+            // An instance of its own when a scanner runs, else one of the creator's.
+            AEffect* own = shape.creatorScans ? createInstance(*library) : nullptr;
+            run = runEditor(own != nullptr ? own : effects[0], shape.uiIdlesFirst);
+            if (own != nullptr)
+                dispatch(own, effClose);
+        });
+
+    // The creating thread: the first VSTPluginMain in the process.
     std::atomic<bool> stopScanning{false};
     std::atomic<int> scanned{0};
     std::thread creator(
         [&]
         {
             std::vector<AEffect*> effects{createInstance(*library), createInstance(*library)};
-            shape.afterCreating(effects);
+            if (effects[0] != nullptr)
+                shape.afterCreating(effects);
             created.set_value(effects);
             while (!shape.creatorExits && !stopScanning)
             {
@@ -203,27 +223,19 @@ TEST_P(EditorOnAnotherThreadTest, UiThreadRunsTheEditorWhereTheCreatorCannot)
                 std::this_thread::sleep_for(5ms);
             }
         });
-    const auto effects = created.get_future().get();
-    ASSERT_NE(nullptr, effects[0]);
-    ASSERT_NE(nullptr, effects[1]);
-    live.insert(live.end(), effects.begin(), effects.end());  // the fixture closes them from this thread
+    const auto effects = creatorDone.get();
+    for (auto* effect : effects)
+        if (effect != nullptr)
+            live.push_back(effect);  // the fixture closes them from this thread
     if (shape.creatorExits)
         creator.join();
-
-    // The host's UI thread: an instance of its own when a scanner runs, else one of the loader's.
-    EditorRun run;
-    std::thread ui(
-        [&]
-        {
-            AEffect* own = shape.creatorScans ? createInstance(*library) : nullptr;
-            run = runEditor(own != nullptr ? own : effects[0], shape.uiIdlesFirst);
-            if (own != nullptr)
-                dispatch(own, effClose);
-        });
+    uiMayStart.set_value();
     ui.join();
     stopScanning = true;
     if (creator.joinable())
         creator.join();
+    ASSERT_NE(nullptr, effects[0]);
+    ASSERT_NE(nullptr, effects[1]);
 
     saveArtifact(run.shot, std::string("editor-from-ui-thread-") + shape.name + ".png");
     EXPECT_NE(0, run.rectAnswer);
