@@ -2,6 +2,7 @@
 
 #include "PlatformMessageQueue.h"
 #include "ThreadExitWatch.h"
+#include "TimedRecursiveLock.h"
 
 #include <juce_events/juce_events.h>
 
@@ -23,9 +24,9 @@ constexpr std::chrono::milliseconds roleWaitLimit{250};
 
 // Held by whichever thread runs message-thread work; recursive, since a host
 // may call back into the plug-in from within that work.
-std::recursive_timed_mutex& roleLock()
+TimedRecursiveLock& roleLock()
 {
-    static std::recursive_timed_mutex lock;
+    static TimedRecursiveLock lock;
     return lock;
 }
 
@@ -86,16 +87,16 @@ void becomeMessageThread(juce::MessageManager& messageManager)
     forgetMessageThreadWork();
 }
 
-// Takes the role over if the message thread has ended or, for a caller that
-// idles, has never dispatched. The caller is not the message thread.
+// Takes the role over when the message thread is not serving JUCE (see
+// above). The caller is not the message thread.
 void takeOverIfUnserved(bool callerIdles)
 {
     auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
     if (messageManager == nullptr || !messageThreadMayBeReplaced(callerIdles))
         return;
 
-    std::unique_lock<std::recursive_timed_mutex> role(roleLock(), std::defer_lock);
-    if (!role.try_lock_for(roleWaitLimit))
+    const TimedRecursiveLock::ScopedTry role(roleLock(), roleWaitLimit);
+    if (!role.isLocked())
         return;
     // The message thread may have dispatched, or another caller taken over, meanwhile.
     if (!messageManager->isThisTheMessageThread() && messageThreadMayBeReplaced(callerIdles))
@@ -163,8 +164,8 @@ bool runExclusively(const std::function<void()>& work, int timeoutMilliseconds)
 
     if (isCurrentThread())
     {
-        std::unique_lock<std::recursive_timed_mutex> role(roleLock(), std::defer_lock);
-        if (!role.try_lock_for(std::chrono::milliseconds(timeoutMilliseconds)))
+        const TimedRecursiveLock::ScopedTry role(roleLock(), std::chrono::milliseconds(timeoutMilliseconds));
+        if (!role.isLocked())
             return false;
         if (isCurrentThread())
         {
@@ -191,8 +192,8 @@ void dispatchPendingMessages(int maxMilliseconds)
         return;
 
     {
-        std::unique_lock<std::recursive_timed_mutex> role(roleLock(), std::defer_lock);
-        if (!role.try_lock_for(roleWaitLimit) || !isCurrentThread())
+        const TimedRecursiveLock::ScopedTry role(roleLock(), roleWaitLimit);
+        if (!role.isLocked() || !isCurrentThread())
             return;
         noteMessageThreadWork(true);
 
@@ -230,8 +231,8 @@ void runHandedOverWork()
     if (roleDepth != 0 || !isCurrentThread())
         return;
 
-    std::unique_lock<std::recursive_timed_mutex> role(roleLock(), std::defer_lock);
-    if (!role.try_lock_for(roleWaitLimit) || !isCurrentThread())
+    const TimedRecursiveLock::ScopedTry role(roleLock(), roleWaitLimit);
+    if (!role.isLocked() || !isCurrentThread())
         return;
 
     std::vector<std::function<void()>> work;
@@ -250,8 +251,8 @@ bool takeOverForLastUser(int timeoutMilliseconds)
     if (messageManager == nullptr || !juceMessageQueueCanChangeThreads())
         return false;
 
-    std::unique_lock<std::recursive_timed_mutex> role(roleLock(), std::defer_lock);
-    if (!role.try_lock_for(std::chrono::milliseconds(timeoutMilliseconds)))
+    const TimedRecursiveLock::ScopedTry role(roleLock(), std::chrono::milliseconds(timeoutMilliseconds));
+    if (!role.isLocked())
         return false;
     if (!messageManager->isThisTheMessageThread())
         becomeMessageThread(*messageManager);
