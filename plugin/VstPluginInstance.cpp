@@ -668,11 +668,8 @@ void VstPluginInstance::timerCallback()
     if (shuttingDown)
         return;
 
-    if (hostRefreshDeferred && !MessageThread::isDispatchOverdue())
-    {
-        hostRefreshDeferred = false;
+    for (; deferredHostRefreshes > 0 && !MessageThread::isDispatchOverdue(); --deferredHostRefreshes)
         tellHostOfChange();
-    }
 
     if (editorDeletionPending && !isModalComponentShowing())
         deleteEditor();
@@ -727,10 +724,10 @@ void VstPluginInstance::audioProcessorChanged(juce::AudioProcessor*, const Chang
 
     // A host may answer by reopening the editor, whose knobs then queue their
     // write-backs, which come here again: past the idle call's time the news
-    // waits for the timer, so that the idle call ends.
+    // waits for the timer (each piece of it, in order), so that the idle call ends.
     if (MessageThread::isDispatchOverdue())
     {
-        hostRefreshDeferred = true;
+        ++deferredHostRefreshes;
         if (!isTimerRunning())
             startTimer(timerIntervalMilliseconds);
         return;

@@ -153,7 +153,7 @@ private:
     ERect editorRect{};
     std::atomic<bool> editorDeletionPending{false};
     juce::uint32 lastIdleTime = 0;
-    bool hostRefreshDeferred = false;
+    int deferredHostRefreshes = 0;
 
     JUCE_DECLARE_NON_COPYABLE(VstPluginInstance)
 };
