@@ -14,4 +14,9 @@ void dispatchQueuedJuceWork(std::chrono::steady_clock::time_point deadline)
         if (std::chrono::steady_clock::now() >= deadline)
             break;
 }
+
+bool juceMessageQueueCanChangeThreads() noexcept
+{
+    return true;
+}
 }  // namespace varnoke

@@ -33,4 +33,9 @@ void dispatchQueuedJuceWork(std::chrono::steady_clock::time_point deadline)
         if (auto* peer = juce::ComponentPeer::getPeer(i))
             peer->performAnyPendingRepaintsNow();
 }
+
+bool juceMessageQueueCanChangeThreads() noexcept
+{
+    return false;
+}
 }  // namespace varnoke

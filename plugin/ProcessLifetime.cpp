@@ -1,5 +1,7 @@
 #include "ProcessLifetime.h"
 
+#include "MessageThread.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <algorithm>
@@ -24,14 +26,26 @@ void ProcessLifetime::acquire()
 {
     const std::lock_guard<std::mutex> lock(mutex());
     if (guiUsers++ == 0)
+    {
         juce::initialiseJuce_GUI();
+        MessageThread::guiLayerStarted();
+    }
 }
 
 void ProcessLifetime::release()
 {
     const std::lock_guard<std::mutex> lock(mutex());
     if (--guiUsers == 0)
+    {
+        MessageThread::guiLayerStopping();
         juce::shutdownJuce_GUI();
+    }
+}
+
+bool ProcessLifetime::isOnlyGuiUser()
+{
+    const std::lock_guard<std::mutex> lock(mutex());
+    return guiUsers == 1;
 }
 
 void ProcessLifetime::addInstance(VstPluginInstance* instance)

@@ -18,6 +18,9 @@ public:
     static void acquire();
     static void release();
 
+    // True when the caller's is the one reference left to the GUI layer.
+    static bool isOnlyGuiUser();
+
     static void addInstance(VstPluginInstance* instance);
     static void removeInstance(VstPluginInstance* instance);
     static int getNumLiveInstances();

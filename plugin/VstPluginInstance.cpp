@@ -150,20 +150,41 @@ VstPluginInstance::~VstPluginInstance()
 
 void VstPluginInstance::close()
 {
+    // From here on the host hears nothing more from this instance.
     shuttingDown = true;
+    ProcessLifetime::removeInstance(this);
+    releaseChunk();
 
-    // The timer and the editor belong to the message thread. Should it stay
-    // unreachable, they are torn down here all the same: the instance must go.
+    // The timer and the editor belong to the message thread: they are only
+    // ever torn down there.
     const auto tearDownEditor = [this]
     {
         stopTimer();
         deleteEditor();
     };
     if (editorContainer != nullptr || isTimerRunning())
-        if (!MessageThread::runExclusively(tearDownEditor))
-            tearDownEditor();
+    {
+        const bool tornDown = MessageThread::runExclusively(tearDownEditor) ||
+                              (ProcessLifetime::isOnlyGuiUser() && MessageThread::takeOverForLastUser() &&
+                               MessageThread::runExclusively(tearDownEditor));
+        if (!tornDown)
+        {
+            // The message thread is busy and other instances still need it.
+            // It deletes the instance, editor and timer included, when it is
+            // free again; until then nothing of it reaches the host.
+            MessageThread::runOnMessageThreadWhenFree(
+                [this, tearDownEditor]
+                {
+                    tearDownEditor();
+                    delete this;
+                    ProcessLifetime::release();
+                });
+            return;
+        }
+    }
 
-    releaseChunk();
+    // Instances handed over earlier go first, while this one keeps the GUI layer up.
+    MessageThread::runHandedOverWork();
     delete this;
     ProcessLifetime::release();
 }
@@ -297,6 +318,8 @@ VstIntPtr VstPluginInstance::dispatch(int opcode, int index, VstIntPtr value, vo
 
 VstIntPtr VstPluginInstance::callHost(HostOpcode opcode, int index, VstIntPtr value, void* ptr, float opt) const
 {
+    if (shuttingDown)
+        return 0;
     return vst::callHost(hostCallback, const_cast<AEffect*>(&record.effect), opcode, index, value, ptr, opt);
 }
 
@@ -667,6 +690,12 @@ VstIntPtr VstPluginInstance::editClose()
 
 void VstPluginInstance::timerCallback()
 {
+    if (shuttingDown)
+        return;
+
+    for (; deferredHostRefreshes > 0 && !MessageThread::isDispatchOverdue(); --deferredHostRefreshes)
+        tellHostOfChange();
+
     if (editorDeletionPending && !isModalComponentShowing())
         deleteEditor();
 
@@ -717,6 +746,22 @@ void VstPluginInstance::audioProcessorParameterChanged(juce::AudioProcessor*, in
 void VstPluginInstance::audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&)
 {
     record.effect.initialDelay = processor->getLatencySamples();
+
+    // A host may answer by reopening the editor, whose knobs then queue their
+    // write-backs, which come here again: past the idle call's time the news
+    // waits for the timer (each piece of it, in order), so that the idle call ends.
+    if (MessageThread::isDispatchOverdue())
+    {
+        ++deferredHostRefreshes;
+        if (!isTimerRunning())
+            startTimer(timerIntervalMilliseconds);
+        return;
+    }
+    tellHostOfChange();
+}
+
+void VstPluginInstance::tellHostOfChange()
+{
     callHost(HostOpcode::ioChanged);
     callHost(HostOpcode::updateDisplay);
 }

@@ -95,6 +95,7 @@ private:
     // juce::AudioProcessorListener
     void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float newValue) override;
     void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override;
+    void tellHostOfChange();
     void audioProcessorParameterChangeGestureBegin(juce::AudioProcessor*, int index) override;
     void audioProcessorParameterChangeGestureEnd(juce::AudioProcessor*, int index) override;
 
@@ -153,6 +154,7 @@ private:
     ERect editorRect{};
     std::atomic<bool> editorDeletionPending{false};
     juce::uint32 lastIdleTime = 0;
+    int deferredHostRefreshes = 0;
 
     JUCE_DECLARE_NON_COPYABLE(VstPluginInstance)
 };

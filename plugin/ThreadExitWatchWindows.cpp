@@ -1,0 +1,16 @@
+#include "ThreadExitWatch.h"
+
+namespace varnoke::ThreadExitWatch
+{
+// JUCE's message queue on Windows is a hidden window, which belongs to the
+// thread that made it and cannot move to another, so nothing may take over
+// from the message thread there: the watch never reports an end.
+void watchCallingThread() {}
+
+bool watchedThreadHasEnded() noexcept
+{
+    return false;
+}
+
+void stopWatching() {}
+}  // namespace varnoke::ThreadExitWatch
