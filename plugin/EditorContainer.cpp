@@ -28,6 +28,25 @@ EditorContainer::~EditorContainer()
 #endif
     if (isOnDesktop())
         removeFromDesktop();
+#if JUCE_LINUX
+    x11Embedding.reset();  // after JUCE's window, whose leftovers it frees
+#endif
+}
+
+void EditorContainer::prepareWindowSystem()
+{
+#if JUCE_LINUX
+    X11Embedding::prepareDisplay();
+#endif
+}
+
+bool EditorContainer::canAttachTo([[maybe_unused]] void* hostWindow)
+{
+#if JUCE_LINUX
+    return X11Embedding::canEmbedInto(hostWindow);
+#else
+    return true;
+#endif
 }
 
 void EditorContainer::attachToHostWindow(void* hostWindow)
@@ -35,9 +54,14 @@ void EditorContainer::attachToHostWindow(void* hostWindow)
     setVisible(true);
     addToDesktop(0, hostWindow);
 #if JUCE_LINUX
-    // JUCE creates the window inside the parent, but some hosts only see it
-    // as their child after an explicit reparent.
-    reparentIntoHostWindow(getWindowHandle(), hostWindow);
+    // Once the host has destroyed its window, the editor stays (the host
+    // still closes it) but has no window left to draw into.
+    x11Embedding = std::make_unique<X11Embedding>(getWindowHandle(), hostWindow,
+                                                  [this]
+                                                  {
+                                                      attached = false;
+                                                      removeFromDesktop();
+                                                  });
 #elif JUCE_WINDOWS
     // On Windows the window is a child of the host's HWND from the start.
     if (isRunningUnderWine())

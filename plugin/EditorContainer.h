@@ -8,6 +8,8 @@ namespace varnoke
 {
 #if JUCE_WINDOWS
 class WineRepaintPump;
+#elif JUCE_LINUX
+class X11Embedding;
 #endif
 
 // What the editor container needs from the instance that hosts it.
@@ -34,8 +36,17 @@ public:
 
     juce::AudioProcessorEditor& getEditor() noexcept { return *editor; }
 
+    // Readies the window system before the first editor is built.
+    static void prepareWindowSystem();
+
+    // Whether attachToHostWindow can show an editor in this native window
+    // (null asks for a top-level window).
+    static bool canAttachTo(void* hostWindow);
+
     // Shows the container as a child of the host's native window.
     void attachToHostWindow(void* hostWindow);
+    // Shown in the host's window, and that window still exists as far as the
+    // plug-in has seen.
     bool isAttached() const noexcept { return attached; }
 
     void childBoundsChanged(juce::Component* child) override;
@@ -47,6 +58,8 @@ private:
     bool attached = false;
 #if JUCE_WINDOWS
     std::unique_ptr<WineRepaintPump> wineRepaintPump;
+#elif JUCE_LINUX
+    std::unique_ptr<X11Embedding> x11Embedding;
 #endif
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(EditorContainer)

@@ -2,6 +2,7 @@
 
 #include "CanDoTable.h"
 #include "MessageThread.h"
+#include "PlayableSampleRate.h"
 #include "ProcessLifetime.h"
 #include "Utf8Copy.h"
 
@@ -333,7 +334,16 @@ void VstPluginInstance::processReplacingEntry(AEffect* effect, float** inputs, f
     if (instance == nullptr || instance->shuttingDown)
         return;
 
-    instance->processReplacing(inputs, outputs, numFrames);
+    try
+    {
+        instance->processReplacing(inputs, outputs, numFrames);
+    }
+    catch (...)
+    {
+        // Nothing may unwind into the host's audio thread. Only a switch-on
+        // made here, for a host that never made one, could throw (out of memory).
+        instance->writeSilence(outputs, numFrames);
+    }
 }
 
 //==============================================================================
@@ -344,9 +354,8 @@ bool VstPluginInstance::isProcessLevelOffline() const
 
 void VstPluginInstance::resume()
 {
-    // A rate that is not a positive finite number (NaN and infinity too) cannot be played at.
-    const double sampleRate =
-        hostSampleRate > 0.0f && std::isfinite(hostSampleRate) ? static_cast<double>(hostSampleRate) : 44100.0;
+    // The processor is told the rate it will play at, never one it cannot.
+    const double sampleRate = playableSampleRate(static_cast<double>(hostSampleRate));
     const int blockSize = hostBlockSize;
 
     processor->setNonRealtime(isProcessLevelOffline());
@@ -354,7 +363,8 @@ void VstPluginInstance::resume()
     processor->prepareToPlay(sampleRate, blockSize);
     record.effect.initialDelay = processor->getLatencySamples();
 
-    scratchFrames = std::clamp(2 * std::max(blockSize, 1), 2, maxScratchFrames);
+    // Clamped before doubling: an announced size near the int range must not overflow.
+    scratchFrames = 2 * std::clamp(blockSize, 1, maxScratchFrames / 2);
     for (auto& buffer : scratch)
         buffer.assign(static_cast<std::size_t>(scratchFrames), 0.0f);
 
@@ -386,8 +396,7 @@ void VstPluginInstance::processReplacing(const float* const* inputs, float* cons
 
     if (processor->isSuspended())
     {
-        for (int channel = 0; channel < numChannels; ++channel)
-            std::fill_n(outputs[channel], numFrames, 0.0f);
+        writeSilence(outputs, numFrames);
         return;
     }
 
@@ -402,9 +411,24 @@ void VstPluginInstance::processReplacing(const float* const* inputs, float* cons
                 anyAliased = true;
             }
 
+    // Every offset is at most numFrames, so none passes the int range.
     const int sliceFrames = anyAliased ? scratchFrames : numFrames;
-    for (int offset = 0; offset < numFrames; offset += sliceFrames)
-        processSlice(inputs, outputs, offset, std::min(sliceFrames, numFrames - offset), aliased);
+    for (int offset = 0; offset < numFrames;)
+    {
+        const int frames = std::min(sliceFrames, numFrames - offset);
+        processSlice(inputs, outputs, offset, frames, aliased);
+        offset += frames;
+    }
+}
+
+void VstPluginInstance::writeSilence(float* const* outputs, int numFrames) const noexcept
+{
+    if (outputs == nullptr || numFrames <= 0)
+        return;
+    const int numChannels = std::min(std::max(numInputs, numOutputs), static_cast<int>(maxChannels));
+    for (int channel = 0; channel < numChannels; ++channel)
+        if (outputs[channel] != nullptr)
+            std::fill_n(outputs[channel], numFrames, 0.0f);
 }
 
 void VstPluginInstance::processSlice(const float* const* inputs, float* const* outputs, int offset, int numFrames,
@@ -573,6 +597,7 @@ bool VstPluginInstance::isModalComponentShowing()
 
 bool VstPluginInstance::createEditorContainer()
 {
+    EditorContainer::prepareWindowSystem();
     std::unique_ptr<juce::AudioProcessorEditor> editor(processor->createEditorIfNeeded());
     setHasEditorFlag(editor != nullptr);
     if (editor == nullptr)
@@ -616,7 +641,7 @@ VstIntPtr VstPluginInstance::editOpen(void* hostWindow)
         {
             startTimer(timerIntervalMilliseconds);
             deleteEditor();
-            if (!createEditorContainer())
+            if (!EditorContainer::canAttachTo(hostWindow) || !createEditorContainer())
                 return;
 
             editorContainer->attachToHostWindow(hostWindow);

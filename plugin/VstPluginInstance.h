@@ -72,6 +72,7 @@ private:
     void suspend();
     bool isProcessLevelOffline() const;
     void processReplacing(const float* const* inputs, float* const* outputs, int numFrames);
+    void writeSilence(float* const* outputs, int numFrames) const noexcept;
     void processSlice(const float* const* inputs, float* const* outputs, int offset, int numFrames,
                       const std::array<bool, maxChannels>& aliased);
     void runProcessor(int numFrames);

@@ -9,11 +9,19 @@ namespace
 // values, held as doubles.
 constexpr double cornerRadiansPerSecond = 4398.22998046875;
 constexpr double twiceQ = 0.46000000834465027;
+
+// The sections are stable only while the corner lies below the Nyquist
+// frequency. 700 Hz reaches it at 1400 Hz, and below that w0 wraps around the
+// circle into arbitrary, mostly unstable designs. Lower rates get the design
+// of this rate instead, whose corner lies just under Nyquist (0.9993 of it);
+// at this rate and above, the design is what it always was.
+constexpr double lowestDesignRate = 1401.0;
 }  // namespace
 
 CrossoverSections designCrossover(double sampleRate)
 {
-    const float w0 = static_cast<float>(cornerRadiansPerSecond / sampleRate);
+    const double designRate = sampleRate >= lowestDesignRate ? sampleRate : lowestDesignRate;
+    const float w0 = static_cast<float>(cornerRadiansPerSecond / designRate);
     // The sine and cosine of the single w0, rounded to single. Going through the
     // double functions gives the correctly rounded single result with any C
     // library, where single-precision sinf/cosf may differ in the last bit.

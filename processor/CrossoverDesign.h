@@ -14,5 +14,6 @@ struct CrossoverSections
 // Designs the sections for a sample rate in Hz. Each intermediate value is
 // rounded exactly where the design puts it (single-precision w0, sine, cosine
 // and alpha; double for the rest), so the result is the same bit pattern on
-// every machine.
+// every machine. Any positive rate gets stable sections: below 1401 Hz, where
+// the corner would reach Nyquist, the rate is designed as 1401 Hz.
 CrossoverSections designCrossover(double sampleRate);

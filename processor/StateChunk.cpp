@@ -31,6 +31,15 @@ constexpr int headerSize = 8;
 // A saved state is one element; other plug-ins' states stay far within this.
 constexpr std::size_t maxTagOpenings = 256;
 
+// The parser's work grows with the square of some counts: every entity
+// reference copies the whole attribute value read so far, and every new name
+// is inserted into JUCE's sorted pool of names. A saved state is one element
+// of three attributes and under a hundred bytes; texts beyond these limits are
+// refused before they are parsed, which keeps the worst case to milliseconds.
+constexpr std::size_t maxTextBytes = 64 * 1024;
+constexpr std::size_t maxReferences = 1024;
+constexpr std::size_t maxAttributes = 1024;  // counted as '=' characters, each attribute needs one
+
 bool isIdentifierCharacter(char c)
 {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == ':' || c == '.';
@@ -64,6 +73,13 @@ bool referencesAreWellFormed(std::string_view text)
     return true;
 }
 
+bool isWithinLimits(std::string_view text)
+{
+    return text.size() <= maxTextBytes &&
+           static_cast<std::size_t>(std::count(text.begin(), text.end(), '&')) <= maxReferences &&
+           static_cast<std::size_t>(std::count(text.begin(), text.end(), '=')) <= maxAttributes;
+}
+
 bool isSafeToParse(std::string_view text)
 {
     if (!referencesAreWellFormed(text))
@@ -83,6 +99,23 @@ bool isSafeToParse(std::string_view text)
         afterDeclaration = declarationEnd + 2;
     }
     return text.find("<?", afterDeclaration) == std::string_view::npos;
+}
+
+// The three values of the element the text holds, or nothing without one.
+std::optional<Values> readElement(const juce::String& text)
+{
+    const auto element = juce::XmlDocument::parse(text);
+    if (element == nullptr)
+        return std::nullopt;
+
+    const auto attribute = [&element](const char* name)
+    { return element->hasAttribute(name) ? static_cast<float>(parseNumber(element->getStringAttribute(name))) : 0.0f; };
+
+    Values values;
+    values.lowContour = attribute(lowContourKey);
+    values.process = attribute(processKey);
+    values.output = attribute(outputKey);
+    return values;
 }
 
 juce::uint32 readLittleEndian32(const unsigned char* bytes)
@@ -189,6 +222,9 @@ std::optional<Values> read(const void* data, int sizeInBytes)
     const auto* terminator = static_cast<const char*>(std::memchr(textStart, 0, available));
     const size_t textLength = terminator != nullptr ? static_cast<size_t>(terminator - textStart) : available;
 
+    if (!isWithinLimits(std::string_view(textStart, textLength)))
+        return std::nullopt;
+
     // Text that is not UTF-8 cannot be decoded, so it cannot be a saved state.
     if (!juce::CharPointer_UTF8::isValidString(textStart, static_cast<int>(textLength)))
         return std::nullopt;
@@ -196,17 +232,12 @@ std::optional<Values> read(const void* data, int sizeInBytes)
     if (!isSafeToParse(std::string_view(textStart, textLength)))
         return std::nullopt;
 
-    const auto element = juce::XmlDocument::parse(juce::String::fromUTF8(textStart, static_cast<int>(textLength)));
-    if (element == nullptr)
-        return std::nullopt;
+    const auto values = readElement(juce::String::fromUTF8(textStart, static_cast<int>(textLength)));
 
-    const auto attribute = [&element](const char* name)
-    { return element->hasAttribute(name) ? static_cast<float>(parseNumber(element->getStringAttribute(name))) : 0.0f; };
-
-    Values values;
-    values.lowContour = attribute(lowContourKey);
-    values.process = attribute(processKey);
-    values.output = attribute(outputKey);
+    // The parser keeps every tag and attribute name in JUCE's pool of names for
+    // good; names only the parsed element used go now, or a stream of states
+    // with ever-new names would grow memory without end.
+    juce::StringPool::getGlobalPool().garbageCollect();
     return values;
 }
 }  // namespace StateChunk

@@ -24,6 +24,8 @@ void write(const Values& values, juce::MemoryBlock& destination);
 
 // The values a chunk carries, or nothing when the chunk is too short, has the
 // wrong magic, a non-positive length, or text that yields no XML element.
+// Text beyond the reader's limits (64 KiB, 1024 entity references, 1024
+// attributes) is refused unread, so any chunk is read in linear time.
 // Text the XML parser is not safe with is not parsed at all: more than 256 '<'
 // characters (it recurses once per nested element on the host's stack), a
 // document type (entities), or a processing instruction after the XML

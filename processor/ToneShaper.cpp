@@ -1,8 +1,9 @@
 #include "ToneShaper.h"
 
+#include "ChannelRestart.h"
+#include "PlayableSampleRate.h"
+
 #include <algorithm>
-#include <cmath>
-#include <initializer_list>
 #include <xmmintrin.h>
 
 namespace varnoke
@@ -74,7 +75,7 @@ void ToneShaper::prepare(double sampleRate) noexcept
 {
     smoothStep = smoothingStep;
     smoothKeep = smoothingKeep;
-    sections = designCrossover(sampleRate);
+    sections = designCrossover(playableSampleRate(sampleRate));
 }
 
 void ToneShaper::reset() noexcept
@@ -124,13 +125,13 @@ void ToneShaper::process(float* left, float* right, int frames) noexcept
     if (right != nullptr)
     {
         processChannels<true>(left, right, frames);
-        restartIfNonFinite(leftState);
-        restartIfNonFinite(rightState);
+        restartIfDamaged(leftState);
+        restartIfDamaged(rightState);
     }
     else
     {
         processChannels<false>(left, nullptr, frames);
-        restartIfNonFinite(leftState);
+        restartIfDamaged(leftState);
     }
 }
 
@@ -172,8 +173,11 @@ template <bool bothChannels> void ToneShaper::processChannels(float* left, float
     };
     Bands bands[runLength];
 
-    for (int start = 0; start < frames; start += runLength)
+    // Counted in runs: a start one run past the last could pass the int range.
+    const int numRuns = frames / runLength + (frames % runLength != 0 ? 1 : 0);
+    for (int run = 0; run < numRuns; ++run)
     {
+        const int start = run * runLength;
         const int length = std::min(runLength, frames - start);
         float* const leftRun = left + start;
         float* const rightRun = bothChannels ? right + start : nullptr;
@@ -227,16 +231,13 @@ template <bool bothChannels> void ToneShaper::processChannels(float* left, float
 }
 
 // A NaN or infinite input sample or gain would otherwise stay in the recursions
-// for good, and the channel would never sound again. A channel whose memories
-// went non-finite during a block starts the next block from rest, as after
+// for good, and the channel would never sound again; so would memories grown
+// far beyond the float range, which decay for many seconds after a rate
+// change. Such a channel starts the next block from rest, as after
 // construction; finite signals never take this path.
-void ToneShaper::restartIfNonFinite(ChannelState& channel) noexcept
+void ToneShaper::restartIfDamaged(ChannelState& channel) noexcept
 {
-    bool finite = std::isfinite(channel.cvGain) && std::isfinite(channel.dc);
-    for (const BiquadState* state : {&channel.allPass, &channel.lowPass, &channel.highPass})
-        finite = finite && std::isfinite(state->x1) && std::isfinite(state->x2) && std::isfinite(state->y1) &&
-                 std::isfinite(state->y2);
-    if (!finite)
+    if (channelNeedsRestart(channel.allPass, channel.lowPass, channel.highPass, channel.cvGain, channel.dc))
         channel = ChannelState{};
 }
 }  // namespace varnoke

@@ -33,8 +33,8 @@ public:
         double output = 0.0;   // on the whole output
     };
 
-    // Designs the sections for a sample rate in Hz and sets the smoothing
-    // constants. The memories are left as they are: after a change of rate,
+    // Designs the sections for a sample rate in Hz (one that is not a real rate
+    // plays at 44100 Hz) and sets the smoothing constants. The memories are left as they are: after a change of rate,
     // processing continues from them with the new coefficients.
     void prepare(double sampleRate) noexcept;
 
@@ -48,7 +48,7 @@ public:
     // Processes frames in place, with subnormal numbers flushed to zero. Without
     // a right channel, the left one runs alone on the channel-0 memories and the
     // channel-1 memories stay as they are. A channel whose memories went
-    // non-finite starts the next block from rest.
+    // non-finite, or far beyond the float range, starts the next block from rest.
     void process(float* left, float* right, int frames) noexcept;
 
     const CrossoverSections& getSections() const noexcept { return sections; }
@@ -67,7 +67,7 @@ private:
     class ScopedFlushToZero;
 
     template <bool bothChannels> void processChannels(float* left, float* right, int frames) noexcept;
-    static void restartIfNonFinite(ChannelState& channel) noexcept;
+    static void restartIfDamaged(ChannelState& channel) noexcept;
 
     // Zero until the first prepare(): an unprepared shaper outputs silence.
     CrossoverSections sections;

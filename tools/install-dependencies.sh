@@ -8,11 +8,13 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev libflac-dev libvorbis-dev fonts-dejavu-core
   libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev)
-test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales libxtst-dev)
+test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales libxtst-dev libxres-dev)
 # Sanitizer runtimes for g++ (tools/sanitize.sh); clang with libFuzzer and its symbolizer (tools/fuzz.sh).
 test_packages+=(libasan8 libubsan1 libtsan2 clang-14 libclang-rt-14-dev llvm-14)
 # Typefaces of the artwork generator (tools/make-artwork.sh); the build uses the committed PNGs.
 test_packages+=(fonts-liberation2 fonts-bebas-neue fonts-dancingscript)
+# Independent WAV readers that check varnoke-render's output files.
+test_packages+=(sox sndfile-programs)
 # Varnoke.dll cross-built with mingw-w64 and tested under Wine (tools/build-windows.sh);
 # libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them).
 windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb
@@ -41,17 +43,12 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# apt-get source needs Debian's source index; the stock sources list has none.
+# apt-get source needs the source indexes, which stock Debian does not configure:
+# mirror the machine's own deb entries as deb-src ones.
 if [[ "$mode" == test || "$mode" == windows ]]; then
-  deb_src_list=/etc/apt/sources.list.d/varnoke-deb-src.sources
-  deb_src_entry='Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg'
-  if [[ ! -f "$deb_src_list" ]] || [[ "$(cat "$deb_src_list")" != "$deb_src_entry" ]]; then
-    echo "Adding Debian's source index ($deb_src_list) for the Windows build's libpng and libjpeg-turbo"
-    printf '%s\n' "$deb_src_entry" | "${sudo_cmd[@]}" tee "$deb_src_list" >/dev/null
+  changes=$("${sudo_cmd[@]}" "$(dirname "$0")/mirror-deb-src.sh")
+  if [[ -n "$changes" ]]; then
+    echo "$changes"
     "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   fi
 fi

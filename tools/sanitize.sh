@@ -46,7 +46,7 @@ run_asan() {
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$suppressions/ubsan.supp
   # The Windows plug-in runs under Wine, outside the sanitizers' reach; the
   # README's test command covers it.
-  with_display ctest --test-dir build-asan --output-on-failure -E '^windows_host_tests$|^WindowsDllTest\.'
+  with_display ctest --test-dir build-asan --output-on-failure -E '^windows_host_tests$|^windows_wine_prefix_recovery$|^WindowsDllTest\.'
 }
 
 run_tsan() {

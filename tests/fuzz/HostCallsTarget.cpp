@@ -2,11 +2,13 @@
 #include "FuzzChecks.h"
 #include "FuzzInput.h"
 #include "FuzzTargets.h"
+#include "StateChunkBytes.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace fuzz
@@ -17,6 +19,10 @@ using effect_harness::dispatch;
 using effect_harness::Op;
 
 constexpr int maxBlockFrames = 8192;
+
+// The chunk source that builds a state from a repeated piece of text; the
+// others stay as the committed scripts use them.
+constexpr std::uint8_t repeatedTextSource = 0xfe;
 
 // Original-size records: hosts built on the original declarations allocate these.
 constexpr std::size_t pinPropertiesBytes = 128;
@@ -214,11 +220,22 @@ private:
         {
         case 0: dispatch(effect, Op::setSampleRate, 0, 0, nullptr, takeFloat(input)); break;
         case 1:
-            blockSize = static_cast<int>(input.take<std::int16_t>());
+            blockSize = takeBlockSize();
             dispatch(effect, Op::setBlockSize, 0, blockSize);
             break;
         default: dispatch(effect, Op::mainsChanged, 0, input.take<std::uint8_t>() & 1); break;
         }
+    }
+
+    // Any int a host may announce (the blocks it then passes stay bounded).
+    // Mostly 16-bit sizes; the lowest 16-bit value brings a whole int, so the
+    // committed scripts keep their meaning.
+    int takeBlockSize()
+    {
+        const auto size = input.take<std::int16_t>();
+        if (size != std::numeric_limits<std::int16_t>::min())
+            return size;
+        return input.take<std::int32_t>();
     }
 
     void setArrangement()
@@ -263,7 +280,12 @@ private:
     void restoreChunk()
     {
         std::vector<std::uint8_t> chunk;
-        if ((input.take<std::uint8_t>() & 1) != 0 && !savedChunk.empty())
+        const auto source = input.take<std::uint8_t>();
+        if (source == repeatedTextSource)
+        {
+            chunk = repeatedTextChunk();
+        }
+        else if ((source & 1) != 0 && !savedChunk.empty())
         {
             chunk = savedChunk;
             // A few bytes changed, as in a damaged project file.
@@ -278,6 +300,20 @@ private:
         const int index = input.take<std::uint8_t>() & 1;
         dispatch(effect, Op::setChunk, index, static_cast<VstIntPtr>(chunk.size()),
                  chunk.empty() ? nullptr : chunk.data());
+    }
+
+    // A state whose text repeats a short piece up to 65536 times, between a
+    // head and a tail: large enough to reach every limit of the state reader.
+    std::vector<std::uint8_t> repeatedTextChunk()
+    {
+        std::string text = takeString(input, 64);
+        const std::string piece = takeString(input, 16);
+        const auto times = static_cast<std::size_t>(input.take<std::uint16_t>()) + 1;
+        text.reserve(text.size() + piece.size() * times + 64);
+        for (std::size_t i = 0; i < times; ++i)
+            text += piece;
+        text += takeString(input, 64);
+        return stateChunkWithText(text);
     }
 
     void editor()

@@ -89,6 +89,8 @@ TEST_F(ProcessingTest, SampleRatesAtSwitchOn)
         {"zero", true, 0.0f, true, true},
         {"negative", true, -48000.0f, true, true},
         {"NaN", true, std::numeric_limits<float>::quiet_NaN(), true, true},
+        {"subnormal", true, std::numeric_limits<float>::denorm_min(), true, true},
+        {"under one hertz", true, 0.5f, true, true},
         {"48000", true, 48000.0f, true, false},
     };
 
@@ -103,6 +105,44 @@ TEST_F(ProcessingTest, SampleRatesAtSwitchOn)
 
         const auto out = processStereo(effect, impulse(blockFrames), std::vector<float>(blockFrames, 0.0f));
         EXPECT_EQ(c.matches44100, firstFour(out.left) == defaultImpulse) << c.name;
+        closeInstance(effect);
+    }
+}
+
+// Rates down to one hertz play through stable sections, and nothing of them
+// lingers once the host switches to a usual rate. At 1000 and 1300 Hz the
+// output used to reach infinity within a few samples, and after a switch to
+// 44100 Hz it stayed infinite for some twenty seconds.
+TEST_F(ProcessingTest, LowSampleRatesStayBoundedAndLeaveNothingBehind)
+{
+    constexpr std::size_t frames = 512;
+    // Far above anything full-scale noise can give with the tone knobs fully up.
+    static constexpr float bound = 100.0f;
+    const auto expectBounded = [](const StereoOutput& out, const char* what)
+    {
+        for (const auto* channel : {&out.left, &out.right})
+            for (const float sample : *channel)
+                ASSERT_LE(std::fabs(sample), bound) << what;  // false for NaN too
+    };
+
+    for (const float rate : {1000.0f, 1300.0f, 1400.0f, 700.0f, 8.0f, 1.0f})
+    {
+        SCOPED_TRACE(rate);
+        AEffect* effect = openInstance();
+        ASSERT_NE(nullptr, effect);
+        dispatch(effect, effSetSampleRate, 0, 0, nullptr, rate);
+        dispatch(effect, effSetBlockSize, 0, static_cast<VstIntPtr>(frames));
+        dispatch(effect, effMainsChanged, 0, 1);
+        effect->setParameter(effect, 0, 1.0f);
+        effect->setParameter(effect, 1, 1.0f);
+
+        for (unsigned block = 0; block < 100; ++block)
+            expectBounded(processStereo(effect, noise(frames, block), noise(frames, block + 1000)), "at the low rate");
+
+        dispatch(effect, effMainsChanged, 0, 0);
+        dispatch(effect, effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        dispatch(effect, effMainsChanged, 0, 1);
+        expectBounded(processStereo(effect, noise(frames, 7), noise(frames, 8)), "first block at 44100 Hz");
         closeInstance(effect);
     }
 }
@@ -223,6 +263,70 @@ TEST_F(ProcessingTest, AliasedOutputsKeepChannelsApart)
     float* longOutputs[] = {longShared.data(), longShared.data()};
     aliased->processReplacing(aliased, longInputs, longOutputs, static_cast<int>(longFrames));
     expectSameBits(longExpected.right, longShared, "long block");
+}
+
+// A host may announce any block size, up to the largest int (a larger one
+// arrives clamped to it): the plug-in still switches on, at once or at the
+// first block, and serves whatever blocks it is given, in shared output memory
+// too. Sizes near the int range used to overflow while the scratch memory was
+// sized, and the throw that followed killed the host at its first block.
+TEST_F(ProcessingTest, AnyAnnouncedBlockSizeIsServed)
+{
+    struct BlockSizeCase
+    {
+        const char* name;
+        VstIntPtr announced;
+        bool switchOn;
+    };
+    const BlockSizeCase cases[] = {
+        {"2^30", VstIntPtr{1} << 30, true},
+        {"2^30, never switched on", VstIntPtr{1} << 30, false},
+        {"largest int", std::numeric_limits<int>::max(), true},
+        {"2^32 - 1, never switched on", VstIntPtr{4294967295}, false},
+        {"smallest int", std::numeric_limits<int>::min(), true},
+        {"zero, never switched on", 0, false},
+    };
+    // Longer than any scratch memory the plug-in keeps for shared outputs.
+    constexpr std::size_t frames = (std::size_t{1} << 18) + 3;
+    const auto left = noise(frames, 41);
+    const auto right = noise(frames, 42);
+
+    AEffect* reference = openInstance();
+    ASSERT_NE(nullptr, reference);
+    dispatch(reference, effSetBlockSize, 0, 512);
+    dispatch(reference, effMainsChanged, 0, 1);
+    const auto expected = processStereo(reference, left, right);
+    closeInstance(reference);
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        AEffect* separate = openInstance();
+        AEffect* shared = openInstance();
+        ASSERT_NE(nullptr, separate);
+        ASSERT_NE(nullptr, shared);
+        for (AEffect* effect : {separate, shared})
+        {
+            dispatch(effect, effSetBlockSize, 0, c.announced);
+            if (c.switchOn)
+                dispatch(effect, effMainsChanged, 0, 1);
+        }
+
+        const auto out = processStereo(separate, left, right);
+        expectSameBits(expected.left, out.left, "left");
+        expectSameBits(expected.right, out.right, "right");
+
+        auto inputLeft = left;
+        auto inputRight = right;
+        std::vector<float> sharedOutput(frames, 99.0f);
+        float* inputs[] = {inputLeft.data(), inputRight.data()};
+        float* outputs[] = {sharedOutput.data(), sharedOutput.data()};
+        shared->processReplacing(shared, inputs, outputs, static_cast<int>(frames));
+        expectSameBits(expected.right, sharedOutput, "shared memory");
+
+        closeInstance(separate);
+        closeInstance(shared);
+    }
 }
 
 // After a mono arrangement only channel 0 is processed; the second channel the

@@ -11,14 +11,6 @@ namespace host
 {
 namespace
 {
-// A bare X server has no window manager, and window code that expects one
-// provokes harmless errors; Xlib's default handler would end the process.
-// The handler is process-wide, so it also covers the plug-in's connection.
-int ignoreXError(Display*, XErrorEvent*)
-{
-    return 0;
-}
-
 int channelOf(unsigned long pixel, unsigned long mask)
 {
     if (mask == 0)
@@ -66,7 +58,8 @@ std::unique_ptr<X11HostWindow> X11HostWindow::open(const PixelRect& bounds, std:
         return nullptr;
     }
 
-    XSetErrorHandler(ignoreXError);
+    // Xlib's default error handler stays: like a real host's, it ends the
+    // process at the first X error, which a test must not hide.
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), bounds.x, bounds.y,
                                               static_cast<unsigned>(bounds.width), static_cast<unsigned>(bounds.height),
                                               0, 0, BlackPixel(display, DefaultScreen(display)));
@@ -85,8 +78,22 @@ X11HostWindow::~X11HostWindow()
 {
     if (buttonHeld)
         releaseButton();  // a failed test must not leave the server's button down
-    XDestroyWindow(display, window);
+    if (window != 0)
+        XDestroyWindow(display, window);
     XCloseDisplay(display);
+}
+
+void X11HostWindow::resize(int width, int height)
+{
+    XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(display, False);
+}
+
+void X11HostWindow::destroy()
+{
+    XDestroyWindow(display, window);
+    XSync(display, False);
+    window = 0;
 }
 
 void* X11HostWindow::getNativeHandle() const noexcept

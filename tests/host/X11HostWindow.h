@@ -27,6 +27,12 @@ public:
     // The handle a VST 2.4 host passes to effEditOpen.
     void* getNativeHandle() const noexcept;
     Window getWindow() const noexcept { return window; }
+    Display* getDisplay() const noexcept { return display; }
+
+    // The host changes the window's size, or destroys the window while the
+    // plug-in may still have its editor in it; both wait for the server.
+    void resize(int width, int height);
+    void destroy();
 
     // The window's children as the X server knows them now.
     std::vector<Window> queryChildren() const;

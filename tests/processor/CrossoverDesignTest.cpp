@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+
 namespace
 {
 // The worked design values, rounded to ten significant digits.
@@ -97,6 +100,81 @@ TEST(CrossoverDesign, RoundsEachIntermediateWhereTheDesignPutsIt)
         EXPECT_SAME_BITS((1.0 - alpha) * n, sections.allPass.a2);
         EXPECT_SAME_BITS((1.0 - c) * n, sections.lowPass.b1);
         EXPECT_SAME_BITS(-((c + 1.0) * n), sections.highPass.b1);
+    }
+}
+
+// The design at 1401 Hz and above is the one hosts have always heard: these
+// are its coefficients as they always were, a1, a2 and the two numerators that
+// are not derived from them.
+TEST(CrossoverDesign, StaysAsItWasFrom1401HzUp)
+{
+    struct PinnedDesign
+    {
+        double sampleRate;
+        std::uint64_t a1, a2, lowPassB1, highPassB1;
+    };
+    const PinnedDesign pinned[] = {
+        {1401.0, 0x3fffd83df1b9a0cfULL, 0x3fefb08656694bccULL, 0x3fffd8408e77235bULL, 0xbec4e5ec145a8cdfULL},
+        {1500.0, 0x3ff58ea7807c7a9fULL, 0x3fd827c6d6dd1c80ULL, 0x3ff5cc4c9b19e0dfULL, 0xbf8ed28d4eb32055ULL},
+        {2000.0, 0x3fdb45aaf824e5bcULL, 0xbfd19a14a5490c79ULL, 0x3fe26ae594b6f651ULL, 0xbfc3204062920dccULL},
+        {1000000.0, 0xbfffb25643952384ULL, 0x3fef64d4a4f8d76eULL, 0x3ee40ee74832bc2aULL, 0xbfffb2604b08c79eULL},
+    };
+    for (const PinnedDesign& expected : pinned)
+    {
+        SCOPED_TRACE(expected.sampleRate);
+        const CrossoverSections sections = designCrossover(expected.sampleRate);
+        EXPECT_EQ(expected.a1, bitsOf(sections.allPass.a1));
+        EXPECT_EQ(expected.a2, bitsOf(sections.allPass.a2));
+        EXPECT_EQ(expected.lowPassB1, bitsOf(sections.lowPass.b1));
+        EXPECT_EQ(expected.highPassB1, bitsOf(sections.highPass.b1));
+    }
+}
+
+// Where the 700 Hz corner would reach Nyquist (1400 Hz and below), every rate
+// gets the sections of 1401 Hz, which are stable: both poles inside the unit
+// circle. At 1000 and 1300 Hz the output used to reach infinity within a few
+// samples.
+TEST(CrossoverDesign, RatesBelow1401HzGetTheStableDesignOf1401Hz)
+{
+    const CrossoverSections lowest = designCrossover(1401.0);
+    for (const double rate : {1400.9, 1400.0, 1399.9, 1300.0, 1000.0, 700.0, 350.0, 8.0, 1.0, 1e-30})
+    {
+        SCOPED_TRACE(rate);
+        const CrossoverSections sections = designCrossover(rate);
+        const BiquadCoeffs& denominator = sections.allPass;
+        EXPECT_LT(std::fabs(denominator.a2), 1.0);
+        EXPECT_LT(std::fabs(denominator.a1), 1.0 + denominator.a2);
+
+        for (const auto member :
+             {&CrossoverSections::allPass, &CrossoverSections::lowPass, &CrossoverSections::highPass})
+        {
+            const BiquadCoeffs& actual = sections.*member;
+            const BiquadCoeffs& expected = lowest.*member;
+            EXPECT_SAME_BITS(expected.a1, actual.a1);
+            EXPECT_SAME_BITS(expected.a2, actual.a2);
+            EXPECT_SAME_BITS(expected.b0, actual.b0);
+            EXPECT_SAME_BITS(expected.b1, actual.b1);
+            EXPECT_SAME_BITS(expected.b2, actual.b2);
+        }
+    }
+}
+
+// The processor plays a rate that is no real rate as 44100 Hz, whoever calls
+// it: zero, negative, NaN, infinite, and positive but under one hertz (a
+// subnormal rate used to make every output sample NaN).
+TEST(PrepareToPlay, RatesThatAreNoRealRateArePlayedAs44100)
+{
+    const CrossoverSections expected = designCrossover(44100.0);
+    for (const double rate : {0.0, -48000.0, std::nan(""), HUGE_VAL, -HUGE_VAL, 1.401298464324817e-45, 0.5})
+    {
+        SCOPED_TRACE(rate);
+        VarnokeAudioProcessor processor;
+        processor.prepareToPlay(rate, 512);
+        const CrossoverSections& actual = processor.getToneShaper().getSections();
+        EXPECT_SAME_BITS(expected.allPass.a1, actual.allPass.a1);
+        EXPECT_SAME_BITS(expected.allPass.a2, actual.allPass.a2);
+        EXPECT_SAME_BITS(expected.lowPass.b1, actual.lowPass.b1);
+        EXPECT_SAME_BITS(expected.highPass.b1, actual.highPass.b1);
     }
 }
 

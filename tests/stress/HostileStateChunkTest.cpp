@@ -37,6 +37,30 @@ std::string entityExpansion()
     return text + R"(]><pushState low_contour="&e9;" process="1" output_g="1"/>)";
 }
 
+const std::string fullState = R"(<pushState low_contour="1" process="1" output_g="1")";
+
+// A state whose every value is 1, with this many more attributes of distinct names.
+std::string withExtraAttributes(int count)
+{
+    std::string text = fullState;
+    for (int i = 0; i < count; ++i)
+        text += " n" + std::to_string(i) + "=\"\"";
+    return text + "/>";
+}
+
+// A state whose every value is 1, with one more attribute of this many "&amp;".
+std::string withReferences(int count)
+{
+    return fullState + " x=\"" + repeated("&amp;", count) + "\"/>";
+}
+
+// A state whose every value is 1, padded with spaces to this many bytes.
+std::string paddedTo(std::size_t bytes)
+{
+    const std::string text = fullState + "/>";
+    return text + std::string(bytes - text.size(), ' ');
+}
+
 struct HostileChunk
 {
     const char* name;
@@ -64,6 +88,13 @@ const HostileChunk hostileChunks[] = {
     {"OpenNumericReferenceAtTheEnd", R"(<pushState low_contour="1" output_g="1">&#x31)"},
     {"OpenNumericReferenceInsideAnEntityName", R"(<pushState low_contour="1" output_g="1">&<a>&#x31;</pushState>)"},
     {"ProcessingInstructionBeforeText", R"(<pushState low_contour="1" output_g="1"><?x?>text</pushState>)"},
+    // Work that grew with the square of the count: 320 000 references took
+    // seconds, 640 000 distinct attribute names over a minute.
+    {"EntityReferencesByTheHundredThousand", withReferences(320000)},
+    {"AttributeNamesByTheHundredThousand", withExtraAttributes(640000)},
+    {"JustTooLong", paddedTo(64 * 1024 + 1)},
+    {"JustTooManyEntityReferences", withReferences(1025)},
+    {"JustTooManyAttributes", withExtraAttributes(1022)},
 };
 
 class HostileStateChunk : public ::testing::TestWithParam<HostileChunk>
@@ -91,6 +122,22 @@ TEST_P(HostileStateChunk, IsIgnoredAndThePluginKeepsWorking)
     dispatch(effect, Op::setChunk, 0, static_cast<VstIntPtr>(good.size()), good.data());
     EXPECT_EQ(1.0f, effect->getParameter(effect, 0));
     dispatch(effect, Op::close);
+}
+
+// Right at the reader's limits a state still restores: the limits are far
+// above any state a host hands back.
+TEST(StateChunkLimits, StatesAtTheLimitsStillRestore)
+{
+    for (const std::string& text : {paddedTo(64 * 1024), withReferences(1024), withExtraAttributes(1021)})
+    {
+        AEffect* effect = effect_harness::createPlugin();
+        ASSERT_NE(nullptr, effect);
+        auto chunk = stateChunkWithText(text);
+        dispatch(effect, Op::setChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data());
+        for (int index = 0; index < 3; ++index)
+            EXPECT_EQ(1.0f, effect->getParameter(effect, index)) << text.size() << " bytes, parameter " << index;
+        dispatch(effect, Op::close);
+    }
 }
 
 // Another plug-in's state, nested a few levels, is still read as before.

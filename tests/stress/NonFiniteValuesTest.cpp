@@ -214,9 +214,9 @@ INSTANTIATE_TEST_SUITE_P(HostsAndFiles, NonFiniteValues, ::testing::ValuesIn(bad
 
 namespace
 {
-// A host rate that is not a positive finite number is played at 44100 Hz; an
-// infinite one used to design filters with both poles on the unit circle, whose
-// output grew without bound.
+// A host rate that is no real rate is played at 44100 Hz: an infinite one used
+// to design filters with both poles on the unit circle, whose output grew
+// without bound, and a subnormal one made every output sample NaN.
 class UnplayableSampleRate : public ::testing::TestWithParam<float>
 {
 };
@@ -238,5 +238,7 @@ TEST_P(UnplayableSampleRate, IsPlayedAt44100)
     dispatch(effect, Op::close);
 }
 
-INSTANTIATE_TEST_SUITE_P(HostRates, UnplayableSampleRate, ::testing::Values(inf, -inf, nan, 0.0f, -48000.0f));
+INSTANTIATE_TEST_SUITE_P(HostRates, UnplayableSampleRate,
+                         ::testing::Values(inf, -inf, nan, 0.0f, -48000.0f, std::numeric_limits<float>::denorm_min(),
+                                           std::numeric_limits<float>::min(), 0.5f));
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace
@@ -72,12 +73,13 @@ TEST(FxPreset, RoundTripsBothKinds)
     }
 }
 
-TEST(FxPreset, ReadsTheParameterListForm)
+// A program in the form that lists its parameter values.
+Bytes parameterListFile(std::initializer_list<float> values)
 {
     Bytes file = {'C', 'c', 'n', 'K', 0,   0,   0, 0, 'F', 'x', 'C', 'k', 0, 0,
-                  0,   1,   'P', 'l', 'u', 'g', 0, 0, 0,   100, 0,   0,   0, 2};
+                  0,   1,   'P', 'l', 'u', 'g', 0, 0, 0,   100, 0,   0,   0, static_cast<unsigned char>(values.size())};
     file.resize(file.size() + 28, 0);
-    for (const float value : {0.25f, 0.75f})
+    for (const float value : values)
     {
         std::uint32_t bits;
         std::memcpy(&bits, &value, sizeof bits);
@@ -86,10 +88,14 @@ TEST(FxPreset, ReadsTheParameterListForm)
     }
     const auto size = static_cast<std::uint32_t>(file.size() - 8);
     file[7] = static_cast<unsigned char>(size);
+    return file;
+}
 
+TEST(FxPreset, ReadsTheParameterListForm)
+{
     FxPreset read;
     std::string error;
-    ASSERT_TRUE(readFxPreset(file, read, error)) << error;
+    ASSERT_TRUE(readFxPreset(parameterListFile({0.25f, 0.75f}), read, error)) << error;
     EXPECT_FALSE(read.hasChunk());
     EXPECT_EQ((std::vector<float>{0.25f, 0.75f}), read.parameters);
 }
@@ -114,6 +120,9 @@ TEST(FxPreset, RefusesMalformedFiles)
         {"size field beyond the file", sizeTooLarge},
         {"chunk beyond the file", chunkTooLarge},
         {"truncated header", truncated},
+        {"parameter of NaN", parameterListFile({0.5f, std::nanf("")})},
+        {"parameter of infinity", parameterListFile({INFINITY, 0.5f})},
+        {"parameter of minus infinity", parameterListFile({0.5f, 0.5f, -INFINITY})},
     };
     for (const auto& [name, bytes] : cases)
     {

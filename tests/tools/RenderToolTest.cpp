@@ -4,14 +4,28 @@
 #include "FxPreset.h"
 #include "VarnokeAudioProcessor.h"
 #include "support/BitPatterns.h"
+#include "support/CommandOutput.h"
+#include "support/StateChunkBytes.h"
 
 #include <gtest/gtest.h>
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <random>
+#include <spawn.h>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace
 {
@@ -35,9 +49,10 @@ protected:
     juce::File file(const char* name) const { return directory.getChildFile(name); }
     std::string path(const char* name) const { return file(name).getFullPathName().toStdString(); }
 
-    RunResult run(const std::vector<std::string>& arguments) const
+    // Runs the tool; environment is prefixed to the command ("NAME=value").
+    RunResult run(const std::vector<std::string>& arguments, const std::string& environment = {}) const
     {
-        std::string command = "'" VARNOKE_RENDER_PATH "'";
+        std::string command = environment + " '" VARNOKE_RENDER_PATH "'";
         for (const std::string& argument : arguments)
             command += " '" + argument + "'";
         command += " >'" + path("stdout.txt") + "' 2>'" + path("stderr.txt") + "'";
@@ -272,6 +287,58 @@ void writeBytes(const juce::File& destination, const std::vector<unsigned char>&
     destination.replaceWithData(bytes.data(), bytes.size());
 }
 
+// A refusal: a non-zero status, nothing on standard output, and one line on
+// standard error that says why.
+void expectOneLineRefusal(const RunResult& result, const std::string& says)
+{
+    EXPECT_NE(std::string::npos, result.err.find(says)) << result.err;
+    EXPECT_NE(0, result.status);
+    EXPECT_EQ(0u, result.out.size()) << result.out;
+    ASSERT_FALSE(result.err.empty());
+    EXPECT_EQ(result.err.size() - 1, result.err.find('\n')) << result.err;
+    EXPECT_EQ(0u, result.err.rfind("varnoke-render: ", 0)) << result.err;
+}
+
+// A WAV file with the given format tag and sample size in its header, over
+// a few bytes of audio.
+std::vector<unsigned char> wavWithFormat(std::uint16_t formatTag, std::uint16_t bitsPerSample)
+{
+    std::vector<unsigned char> bytes;
+    const auto tag = [&bytes](const char* code) { bytes.insert(bytes.end(), code, code + 4); };
+    const auto little = [&bytes](std::uint32_t value, int size)
+    {
+        for (int i = 0; i < size; ++i)
+            bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
+    };
+    const std::uint16_t blockAlign = static_cast<std::uint16_t>((bitsPerSample + 7) / 8);
+    const std::uint32_t dataSize = 2000;
+    tag("RIFF");
+    little(4 + 24 + 8 + dataSize, 4);
+    tag("WAVE");
+    tag("fmt ");
+    little(16, 4);
+    little(formatTag, 2);
+    little(1, 2);  // mono
+    little(44100, 4);
+    little(44100u * blockAlign, 4);
+    little(blockAlign, 2);
+    little(bitsPerSample, 2);
+    tag("data");
+    little(dataSize, 4);
+    for (std::uint32_t i = 0; i < dataSize; ++i)
+        bytes.push_back(static_cast<unsigned char>(i * 37));
+    return bytes;
+}
+
+std::vector<unsigned char> presetWithStateText(const std::string& text)
+{
+    FxPreset preset;
+    preset.pluginId = fourCharacterCode("Plug");
+    preset.pluginVersion = 100;
+    preset.chunk = stateChunkWithText(text);
+    return writeFxPreset(preset, 3, 0);
+}
+
 // Every refusal: a non-zero status, one line on standard error, and no output
 // file (not even a partial one) left behind.
 TEST_F(RenderToolTest, RefusesBadInputWithOneLineAndNoOutput)
@@ -288,6 +355,22 @@ TEST_F(RenderToolTest, RefusesBadInputWithOneLineAndNoOutput)
     other.chunk = {1, 2, 3};
     writeBytes(file("other.fxp"), writeFxPreset(other, 3, 0));
     writeBytes(file("garbage.fxp"), {'C', 'c', 'n', 'K', 0, 0, 0, 90, 'F', 'P'});
+    writeBytes(file("good.fxp"), presetWithStateText(R"(<pushState low_contour="0.2" process="0.3" output_g="0.5"/>)"));
+    writeBytes(file("nan.fxp"), presetWithStateText(R"(<pushState low_contour="nan" process="0.5" output_g="0.5"/>)"));
+    writeBytes(file("inf.fxp"), presetWithStateText(R"(<pushState low_contour="0" process="0" output_g="inf"/>)"));
+    ASSERT_TRUE(file("folder").createDirectory());
+    // Two files of 2 GiB that take no space: zeros, and a preset header then zeros.
+    ASSERT_TRUE(file("sparse.fxp").create());
+    writeBytes(file("huge.fxp"), {'C', 'c', 'n', 'K'});
+    for (const char* name : {"sparse.fxp", "huge.fxp"})
+        ASSERT_EQ(0, truncate(path(name).c_str(), off_t{1} << 31));
+    writeBytes(file("twelve-bit.wav"), wavWithFormat(1, 12));
+    writeBytes(file("float-16.wav"), wavWithFormat(3, 16));
+    // The input under other names.
+    ASSERT_EQ(0, link(path("in.wav").c_str(), path("hard-link.wav").c_str()));
+    ASSERT_EQ(0, symlink(path("in.wav").c_str(), path("symbolic-link.wav").c_str()));
+    const std::string inputAnotherWay = directory.getParentDirectory().getFullPathName().toStdString() + "/./" +
+                                        directory.getFileName().toStdString() + "/in.wav";
     const std::vector<std::string> inputsBefore = filesPresent();
 
     const std::string out = path("out.wav");
@@ -319,18 +402,221 @@ TEST_F(RenderToolTest, RefusesBadInputWithOneLineAndNoOutput)
          {path("in.wav"), "-o", out, "--plugin", VARNOKE_FAKE_EFFECT_PATH},
          "not a Varnoke build"},
         {"compare without plot", {path("in.wav"), "-o", out, "--compare", "0,0,0.5"}, "--plot"},
+        {"preset is a folder", {path("in.wav"), "-o", out, "--preset", path("folder")}, "is a directory"},
+        {"preset is a device", {path("in.wav"), "-o", out, "--preset", "/dev/zero"}, "not a regular file"},
+        {"preset is 2 GiB of zeros", {path("in.wav"), "-o", out, "--preset", path("sparse.fxp")}, "not a VST preset"},
+        {"preset of 2 GiB", {path("in.wav"), "-o", out, "--preset", path("huge.fxp")}, "too large"},
+        {"preset holding NaN", {path("in.wav"), "-o", out, "--preset", path("nan.fxp")}, "damaged preset"},
+        {"preset holding infinity", {path("in.wav"), "-o", out, "--preset", path("inf.fxp")}, "damaged preset"},
+        {"preset holding NaN, scanned", {"--info", "--preset", path("nan.fxp")}, "damaged preset"},
+        {"12-bit integer WAV", {path("twelve-bit.wav"), "-o", out}, "12-bit integer samples are not supported"},
+        {"floating-point WAV of 16 bits",
+         {path("float-16.wav"), "-o", out},
+         "16-bit floating-point samples are not supported"},
+        {"output is the input", {path("in.wav"), "-o", path("in.wav")}, "same file as the input"},
+        {"output is the input by another path", {path("in.wav"), "-o", inputAnotherWay}, "same file as the input"},
+        {"output is a hard link to the input", {path("in.wav"), "-o", path("hard-link.wav")}, "same file as the input"},
+        {"output is a symbolic link to the input",
+         {path("in.wav"), "-o", path("symbolic-link.wav")},
+         "same file as the input"},
+        {"plot over the input", {path("in.wav"), "-o", out, "--plot", path("in.wav")}, "same file as the input"},
+        {"output over the preset",
+         {path("in.wav"), "-o", path("good.fxp"), "--preset", path("good.fxp")},
+         "same file as the preset"},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        const RunResult result = run(c.arguments);
-        EXPECT_NE(std::string::npos, result.err.find(c.says)) << result.err;
-        EXPECT_NE(0, result.status);
-        EXPECT_EQ(0u, result.out.size()) << result.out;
-        ASSERT_FALSE(result.err.empty());
-        EXPECT_EQ(result.err.size() - 1, result.err.find('\n')) << result.err;
-        EXPECT_EQ(0u, result.err.rfind("varnoke-render: ", 0)) << result.err;
+        expectOneLineRefusal(run(c.arguments), c.says);
         EXPECT_EQ(inputsBefore, filesPresent());
+        juce::MemoryBlock inputNow;
+        file("in.wav").loadFileAsData(inputNow);
+        EXPECT_EQ(wavBytes, inputNow);
+    }
+
+    // The presets of 2 GiB and the endless device were refused without being
+    // read into memory: no run came near their size.
+    rusage children = {};
+    ASSERT_EQ(0, getrusage(RUSAGE_CHILDREN, &children));
+    EXPECT_LT(children.ru_maxrss, 1024L * 1024L) << "kilobytes";
+}
+
+// Whatever a plug-in outputs, a rendering holding NaN or infinity is never
+// reported as done, in any output format, and leaves no file.
+TEST_F(RenderToolTest, RefusesOutputThatIsNotFinite)
+{
+    writeWav(file("in.wav"), noise(2, 4000, 4), 44100.0);
+    const std::vector<std::string> inputsBefore = filesPresent();
+
+    // Asked for nothing else, the imitation passes the audio through and is taken for Varnoke.
+    const RunResult clean = run({path("in.wav"), "-o", path("clean.wav"), "--plugin", VARNOKE_IMITATION_EFFECT_PATH});
+    ASSERT_EQ(0, clean.status) << clean.err;
+    ASSERT_TRUE(file("clean.wav").deleteFile());
+
+    for (const char* value : {"nan", "inf", "-inf"})
+        for (const std::vector<std::string>& output : {std::vector<std::string>{path("in.wav"), "-o", path("out.wav")},
+                                                       {path("in.wav"), "-o", path("out.wav"), "--bits", "16"},
+                                                       {"--plot", path("plot.png")}})
+        {
+            SCOPED_TRACE(std::string(value) + " " + output.back());
+            std::vector<std::string> arguments = {"--plugin", VARNOKE_IMITATION_EFFECT_PATH};
+            arguments.insert(arguments.end(), output.begin(), output.end());
+            expectOneLineRefusal(run(arguments, std::string("VARNOKE_FAKE_OUTPUT=") + value), "non-finite");
+            EXPECT_EQ(inputsBefore, filesPresent());
+        }
+}
+
+// The float output in its standard form: other programs read it without a
+// warning and get the samples the tool rendered. libsndfile reads floats as
+// they are; sox carries samples with 25 bits of precision (steps of 2^-24 of
+// full scale), so it gets them to within one such step. The levels stay below
+// full scale, where neither program clips nor rescales.
+TEST_F(RenderToolTest, OtherProgramsReadTheFloatOutputAsWritten)
+{
+    for (const int channels : {1, 2})
+    {
+        SCOPED_TRACE(channels);
+        juce::AudioSampleBuffer input = noise(channels, 6000, 9);
+        input.applyGain(0.25f);
+        writeWav(file("in.wav"), input, 48000.0);
+        ASSERT_EQ(0, run({path("in.wav"), "-o", path("out.wav")}).status);
+        const juce::AudioSampleBuffer rendered = processDirectly(input, 48000.0, 512, {});
+        std::vector<float> expected;
+        for (int i = 0; i < rendered.getNumSamples(); ++i)
+            for (int c = 0; c < channels; ++c)
+                expected.push_back(rendered.getSample(c, i));
+
+        const std::string wav = path("out.wav");
+        const std::string raw = path("raw.f32");
+        struct Reader
+        {
+            const char* name;
+            std::string convert;  // to raw little-endian floats in raw.f32
+            std::string inspect;  // prints what it finds in the header
+            bool exact;           // bit for bit
+        };
+        const Reader readers[] = {
+            {"sox", "sox '" + wav + "' -t raw -e floating-point -b 32 -L '" + raw + "'", "sox --info '" + wav + "'",
+             false},
+            {"libsndfile",
+             "sndfile-convert -float32 '" + wav + "' '" + path("raw.raw") + "' && mv '" + path("raw.raw") + "' '" +
+                 raw + "'",
+             "sndfile-info '" + wav + "'", true},
+        };
+        for (const Reader& reader : readers)
+        {
+            SCOPED_TRACE(reader.name);
+            EXPECT_EQ("", commandOutput(reader.convert + " 2>&1"));
+            const std::string inspected = commandOutput(reader.inspect + " 2>&1");
+            for (const char* warning : {"WARN", "arning", "***", "rror"})
+                EXPECT_EQ(std::string::npos, inspected.find(warning)) << inspected;
+
+            juce::MemoryBlock bytes;
+            ASSERT_TRUE(file("raw.f32").loadFileAsData(bytes)) << inspected;
+            ASSERT_EQ(expected.size() * 4, bytes.getSize()) << inspected;
+            std::vector<float> read(expected.size());
+            std::memcpy(read.data(), bytes.getData(), bytes.getSize());  // the host is little-endian, as the file
+            for (size_t i = 0; i < expected.size(); ++i)
+                if (reader.exact)
+                    ASSERT_SAME_BITS(expected[i], read[i]) << "sample " << i;
+                else
+                    ASSERT_NEAR(expected[i], read[i], std::ldexp(1.0, -24)) << "sample " << i;
+            file("raw.f32").deleteFile();
+        }
+    }
+}
+
+// A child process of the tool, so that a test can signal it.
+pid_t spawnTool(const std::vector<std::string>& arguments, const std::string& environment)
+{
+    std::vector<std::string> words = {VARNOKE_RENDER_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::string extra = environment;
+    std::vector<char*> envp = {extra.data()};
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        envp.push_back(*variable);
+    envp.push_back(nullptr);
+
+    // Every signal at its default action and unblocked, whatever the test runner set.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all, none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return pid;
+}
+
+// Waits until the process has a file open in the folder other than the given
+// input: its output, named or not. False if it ends or takes half a minute.
+bool waitForOutputOpened(pid_t pid, const juce::File& folder, const juce::File& input)
+{
+    const std::string descriptors = "/proc/" + std::to_string(pid) + "/fd";
+    const std::string prefix = folder.getFullPathName().toStdString() + "/";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return false;
+        for (const auto& entry : juce::RangedDirectoryIterator(juce::File(juce::String(descriptors)), false))
+        {
+            char target[4096] = {};
+            const ssize_t length = readlink(entry.getFile().getFullPathName().toRawUTF8(), target, sizeof target - 1);
+            const std::string opened(target, length > 0 ? static_cast<size_t>(length) : 0);
+            if (opened.rfind(prefix, 0) == 0 && opened != input.getFullPathName().toStdString())
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+bool folderTakesUnnamedFiles(const juce::File& folder)
+{
+    const int fd = open(folder.getFullPathName().toRawUTF8(), O_TMPFILE | O_WRONLY, 0600);
+    if (fd >= 0)
+        close(fd);
+    return fd >= 0;
+}
+
+// A rendering ended by a signal leaves no file behind, whole or partial, and
+// the process still ends by that signal.
+TEST_F(RenderToolTest, LeavesNoFileWhenEndedBySignal)
+{
+    writeWav(file("in.wav"), noise(2, 512 * 200, 6), 44100.0);  // 4 s through the slow imitation
+    const std::vector<std::string> filesBefore = filesPresent();
+    std::vector<int> signalNumbers = {SIGPIPE, SIGUSR1, SIGALRM, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR2, SIGXCPU};
+    if (folderTakesUnnamedFiles(directory))
+        signalNumbers.push_back(SIGKILL);  // no file that a handler would have to remove
+    for (const int signalNumber : signalNumbers)
+    {
+        SCOPED_TRACE(strsignal(signalNumber));
+        const pid_t pid = spawnTool({path("in.wav"), "-o", path("out.wav"), "--plugin", VARNOKE_IMITATION_EFFECT_PATH},
+                                    "VARNOKE_FAKE_OUTPUT=slow");
+        ASSERT_GT(pid, 0);
+        const bool started = waitForOutputOpened(pid, directory, file("in.wav"));
+        kill(pid, signalNumber);
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        ASSERT_TRUE(started);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << "status " << status;
+        EXPECT_EQ(filesBefore, filesPresent());
     }
 }
 }  // namespace

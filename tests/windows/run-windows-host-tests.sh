@@ -2,11 +2,15 @@
 # Brings the Windows build up to date and runs its test host under Wine on a
 # virtual display. The test host writes its artifacts (the editor pictures, the
 # output of the fixed test programme) to WINDOWS_BUILD_DIR/test-artifacts.
-# Usage: run-windows-host-tests.sh WINDOWS_BUILD_DIR
-# Exits 77 (skipped) when mingw-w64 or Wine is not installed.
+# Usage: run-windows-host-tests.sh WINDOWS_BUILD_DIR [WINE_PREFIX [ARTIFACTS_DIR]]
+#   (defaults: WINDOWS_BUILD_DIR/wine-prefix and WINDOWS_BUILD_DIR/test-artifacts)
+# Exits 77 (skipped) when mingw-w64 or Wine is not installed, and fails when an
+# installed Wine cannot start.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:?usage: run-windows-host-tests.sh WINDOWS_BUILD_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+usage="usage: run-windows-host-tests.sh WINDOWS_BUILD_DIR [WINE_PREFIX [ARTIFACTS_DIR]]"
+build=${1:?$usage}
 
 missing=()
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=("mingw-w64 (g++-mingw-w64-x86-64-posix)")
@@ -19,6 +23,10 @@ fi
 
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
+wine_prefix=${2:-$build/wine-prefix}
+mkdir -p "$(dirname "$wine_prefix")"
+wine_prefix=$(cd "$(dirname "$wine_prefix")" && pwd)/$(basename "$wine_prefix")
+artifacts=${3:-$build/test-artifacts}
 log=$build/build-windows.log
 if ! "$root/tools/build-windows.sh" "$build" >"$log" 2>&1; then
   tail -n 60 "$log"
@@ -26,11 +34,18 @@ if ! "$root/tools/build-windows.sh" "$build" >"$log" 2>&1; then
   exit 1
 fi
 
-artifacts=$build/test-artifacts
+# The prefix is made (or mended) as a step of its own, so that a failed first
+# start of Wine never sticks.
+if ! "$here/wine-prefix.sh" "$wine_prefix"; then
+  echo "Wine is installed but cannot start: the Windows tests cannot run"
+  exit 1
+fi
+
 mkdir -p "$artifacts"
+artifacts=$(cd "$artifacts" && pwd)
 rm -f "$artifacts"/windows-output.f32 "$artifacts"/windows-editor*.bmp "$artifacts"/windows-editor*.png
 
-export WINEPREFIX=$build/wine-prefix
+export WINEPREFIX=$wine_prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 export WINEARCH=win64

@@ -2,29 +2,55 @@
 
 #include <string>
 
-// An output written under a temporary name beside its destination and renamed
-// into place only when complete, so a failure or an interruption never leaves
-// a partial file under the real name.
+// An output written to a temporary file beside its destination and put in
+// place only when complete, so a failure or an interruption never leaves a
+// partial file under the real name.
+//
+// The temporary file has no name at all where the file system allows it
+// (O_TMPFILE): a process that ends in any way, even by SIGKILL or a crash,
+// then leaves nothing behind, and no signal handler is involved. It gets a
+// name only for the instant of the commit (linked under a temporary name,
+// then renamed over the destination, which a plain link cannot replace).
+// Elsewhere it is a named file "DESTINATION.partial-PID" that the handlers
+// of TemporaryFileCleanup remove when a signal ends the process.
 class AtomicOutputFile
 {
 public:
-    explicit AtomicOutputFile(std::string destination);
-    ~AtomicOutputFile();  // removes the temporary file unless committed
+    enum class Naming
+    {
+        unnamedWhenPossible,
+        named
+    };
+
+    explicit AtomicOutputFile(std::string destination, Naming naming = Naming::unnamedWhenPossible);
+    ~AtomicOutputFile();  // discards the temporary file unless committed
 
     AtomicOutputFile(const AtomicOutputFile&) = delete;
     AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
 
-    const std::string& temporaryPath() const { return temporary; }
+    // Creates the temporary file; false (with a one-line reason) on failure.
+    bool open(std::string& error);
+
+    // The temporary file, open for writing; -1 before open.
+    int descriptor() const { return fd; }
+    bool isUnnamed() const { return unnamed; }
     const std::string& destinationPath() const { return destination; }
 
-    // Renames the temporary file to the destination; false (with a reason) on failure.
+    // Closes the temporary file and puts it in place of the destination;
+    // false (with a reason) on failure.
     bool commit(std::string& error);
 
 private:
+    bool openNamed(std::string& error);
+    bool linkUnnamed(std::string& error);
+    void discard();
+
     std::string destination;
-    std::string temporary;
+    std::string temporary;  // the name the file has, or gets at the commit
+    Naming naming;
+    int fd = -1;
+    int cleanupSlot = -1;
+    bool unnamed = false;
+    bool named = false;  // the file exists under the temporary name
     bool committed = false;
 };
-
-// Removes pending temporary files when the program is interrupted (Ctrl-C, SIGTERM).
-void removeTemporaryFilesOnInterrupt();

@@ -1,5 +1,6 @@
 #include "FxPreset.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace
@@ -120,11 +121,18 @@ std::vector<unsigned char> writeFxPreset(const FxPreset& preset, std::int32_t nu
     return out.bytes;
 }
 
+bool startsLikeFxPreset(const std::vector<unsigned char>& head)
+{
+    BigEndianReader in(head);
+    std::int32_t magic = 0;
+    return in.int32(magic) && magic == containerMagic;
+}
+
 bool readFxPreset(const std::vector<unsigned char>& bytes, FxPreset& preset, std::string& error)
 {
     BigEndianReader in(bytes);
     std::int32_t magic = 0, byteSize = 0, fxMagic = 0, version = 0;
-    if (!in.int32(magic) || magic != containerMagic)
+    if (!startsLikeFxPreset(bytes) || !in.int32(magic))
     {
         error = "not a VST preset file (no 'CcnK' header)";
         return false;
@@ -167,6 +175,11 @@ bool readFxPreset(const std::vector<unsigned char>& bytes, FxPreset& preset, std
                 in.int32(bits);
                 float value;
                 std::memcpy(&value, &bits, sizeof value);
+                if (!std::isfinite(value))
+                {
+                    error = "damaged preset: parameter " + std::to_string(i) + " is not a finite number";
+                    return false;
+                }
                 preset.parameters.push_back(value);
             }
             return true;

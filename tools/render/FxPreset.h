@@ -28,6 +28,7 @@ struct FxPreset
 std::vector<unsigned char> writeFxPreset(const FxPreset& preset, std::int32_t numParameters, std::int32_t numPrograms);
 
 // Parses a preset file. On failure, returns false and sets a one-line reason.
+// Parameter values that are not finite numbers mark the file as damaged.
 bool readFxPreset(const std::vector<unsigned char>& bytes, FxPreset& preset, std::string& error);
 
 // Four-character codes as VST 2 writes them: the first character in the most significant byte.
@@ -40,3 +41,6 @@ constexpr std::int32_t fourCharacterCode(const char (&code)[5])
 }
 
 std::string fourCharacterText(std::int32_t code);
+
+// Whether the bytes begin as a preset file does; four are enough to tell.
+bool startsLikeFxPreset(const std::vector<unsigned char>& head);

@@ -2,12 +2,15 @@
 
 #include "AtomicOutputFile.h"
 #include "DemoSignal.h"
+#include "FileDescriptorOutputStream.h"
+#include "FloatWavWriter.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -110,6 +113,33 @@ bool looksTruncated(const juce::File& file, const juce::AudioFormatReader& reade
     const juce::int64 dataBytes = reader.lengthInSamples * reader.numChannels * (reader.bitsPerSample / 8);
     return file.getSize() < dataBytes;
 }
+
+// JUCE's WAV and AIFF readers decode 8, 16, 24 and 32-bit integer samples and
+// 32-bit floating-point ones; other sizes (12-bit integers, floats declared
+// with 16 bits) would read as silence or garbage. Returns the refusal, if any.
+std::string undecodableSampleFormat(const juce::AudioFormatReader& reader)
+{
+    const juce::String format = reader.getFormatName();
+    if (!format.containsIgnoreCase("WAV") && !format.containsIgnoreCase("AIFF"))
+        return {};
+    const unsigned bits = reader.bitsPerSample;
+    const bool decodable =
+        reader.usesFloatingPointData ? bits == 32 : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+    if (decodable)
+        return {};
+    return std::to_string(bits) + "-bit " + (reader.usesFloatingPointData ? "floating-point" : "integer") +
+           " samples are not supported (8, 16, 24 or 32-bit integer, or 32-bit floating point)";
+}
+
+// The first frame of a block holding NaN or infinity, or -1.
+int firstNonFiniteFrame(const float* const* channels, int numChannels, int numFrames)
+{
+    for (int i = 0; i < numFrames; ++i)
+        for (int channel = 0; channel < numChannels; ++channel)
+            if (!std::isfinite(channels[channel][i]))
+                return i;
+    return -1;
+}
 }  // namespace
 
 void SignalLevels::add(const float* const* channels, int numChannels, int numFrames)
@@ -165,6 +195,11 @@ std::unique_ptr<AudioSource> openAudioFile(const std::string& path, std::string&
         error = "cannot read " + path + ": the file is truncated";
         return nullptr;
     }
+    if (const std::string refusal = undecodableSampleFormat(*reader); !refusal.empty())
+    {
+        error = "cannot read " + path + ": " + refusal;
+        return nullptr;
+    }
     return std::make_unique<FileSource>(std::move(reader));
 }
 
@@ -177,23 +212,26 @@ bool renderToWav(AudioSource& source, host::VstInstance& plugin, int blockSize, 
                  RenderResult& result, std::string& error)
 {
     AtomicOutputFile output(path);
-    const juce::File temporaryFile(juce::String(output.temporaryPath()));
-    auto stream = std::make_unique<juce::FileOutputStream>(temporaryFile);
-    if (!stream->openedOk())
-    {
-        error = "cannot write " + path + ": " + stream->getStatus().getErrorMessage().toStdString();
+    if (!output.open(error))
         return false;
-    }
-    juce::WavAudioFormat wav;
+    int writeError = 0;
+    auto stream = std::make_unique<FileDescriptorOutputStream>(output.descriptor(), writeError);
     const int channels = source.numChannels();
-    std::unique_ptr<juce::AudioFormatWriter> writer(
-        wav.createWriterFor(stream.get(), source.sampleRate(), static_cast<unsigned int>(channels), bits, {}, 0));
-    if (writer == nullptr)
+    std::unique_ptr<juce::AudioFormatWriter> writer;
+    if (bits == 32)
+        writer = std::make_unique<FloatWavWriter>(stream.release(), source.sampleRate(), channels);
+    else
     {
-        error = "cannot write " + path + ": unsupported output format";
-        return false;
+        juce::WavAudioFormat wav;
+        writer.reset(
+            wav.createWriterFor(stream.get(), source.sampleRate(), static_cast<unsigned int>(channels), bits, {}, 0));
+        if (writer == nullptr)
+        {
+            error = "cannot write " + path + ": unsupported output format";
+            return false;
+        }
+        stream.release();  // the writer owns it now
     }
-    stream.release();  // the writer owns it now
 
     // The effect announces two inputs and two outputs; a mono rendering uses
     // the first of each and gives the second a spare buffer.
@@ -215,6 +253,13 @@ bool renderToWav(AudioSource& source, host::VstInstance& plugin, int blockSize, 
         }
         result.in.add(input.getArrayOfReadPointers(), channels, frames);
         plugin.process(inputs, outputs, frames);
+        // A file of NaN or infinity is no rendering, whatever wrote it.
+        if (const int bad = firstNonFiniteFrame(processed.getArrayOfReadPointers(), channels, frames); bad >= 0)
+        {
+            error = "cannot write " + path + ": the plug-in output a non-finite sample (NaN or infinity) at frame " +
+                    std::to_string(done + bad);
+            return false;
+        }
         result.out.add(processed.getArrayOfReadPointers(), channels, frames);
         if (!writer->writeFromFloatArrays(processed.getArrayOfReadPointers(), channels, frames))
         {
@@ -225,9 +270,10 @@ bool renderToWav(AudioSource& source, host::VstInstance& plugin, int blockSize, 
         progress.update(done);
     }
     result.frames = source.numFrames();
-    writer.reset();  // flushes and closes the file
+    writer.reset();  // completes the header
     const juce::int64 audioBytes = result.frames * channels * (bits / 8);
-    if (temporaryFile.getSize() < audioBytes)
+    struct stat written = {};
+    if (writeError != 0 || fstat(output.descriptor(), &written) != 0 || written.st_size < audioBytes)
     {
         error = "cannot write " + path + ": the file is incomplete (disk full?)";
         return false;

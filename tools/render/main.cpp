@@ -6,15 +6,19 @@
 #include "RenderJob.h"
 #include "RenderOptions.h"
 #include "ResponsePlot.h"
+#include "SmallFileReader.h"
+#include "TemporaryFileCleanup.h"
 #include "VstInstance.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_events/juce_events.h>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -22,6 +26,8 @@ namespace
 constexpr std::int32_t varnokeId = fourCharacterCode("Plug");
 constexpr int responseLength = 65536;
 constexpr int responseWarmUp = 131072;  // lets the high band's fade-in settle
+// Varnoke's presets are a few hundred bytes; anything far larger is no preset.
+constexpr std::uint64_t maximumPresetSize = 1 << 20;
 
 struct Failure
 {
@@ -69,33 +75,36 @@ void requireWritableDirectory(const std::string& path)
         fail("cannot write " + path + ": directory " + dir + " is missing or not writable");
 }
 
-std::vector<unsigned char> readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        fail("cannot open " + path);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
-
 void writeFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes)
 {
     AtomicOutputFile output(path);
-    {
-        std::ofstream out(output.temporaryPath(), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush())
-            fail("cannot write " + path);
-    }
     std::string error;
+    if (!output.open(error))
+        fail(error);
+    for (size_t done = 0; done < bytes.size();)
+    {
+        const ssize_t written = write(output.descriptor(), bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            fail("cannot write " + path + (written < 0 ? std::string(": ") + std::strerror(errno) : std::string()));
+        done += static_cast<size_t>(written);
+    }
     if (!output.commit(error))
         fail(error);
 }
 
 FxPreset loadPreset(const std::string& path)
 {
-    FxPreset preset;
+    SmallFile file;
     std::string error;
-    if (!readFxPreset(readFile(path), preset, error))
+    if (!readSmallFile(path, maximumPresetSize, 4, file, error))
+        fail(error);
+    if (file.tooLarge && startsLikeFxPreset(file.bytes))
+        fail(path + " is too large for a preset (" + std::to_string(file.size) + " bytes; at most " +
+             std::to_string(maximumPresetSize) + ")");
+    FxPreset preset;
+    if (!readFxPreset(file.bytes, preset, error))
         fail(path + ": " + error);
     if (preset.pluginId != varnokeId)
         fail(path + " is a preset for another plug-in (ID '" + fourCharacterText(preset.pluginId) + "'), not Varnoke");
@@ -118,6 +127,24 @@ void configure(host::VstInstance& plugin, const std::optional<FxPreset>& preset,
         if (*values[index])
             plugin.setParameter(index, **values[index]);
     plugin.setBypass(bypass);
+}
+
+// A state chunk may carry any text for a number; a value that is not a finite
+// number means a damaged preset, not a setting.
+void requireFinitePresetValues(host::VstInstance& plugin, const FxPreset& preset, const std::string& path)
+{
+    configure(plugin, preset, {}, false);
+    for (int index = 0; index < plugin.effect().numParams; ++index)
+        if (!std::isfinite(plugin.parameter(index)))
+            fail(path + ": damaged preset: parameter " + std::to_string(index) + " is not a finite number");
+}
+
+// Whether two paths name one file (through links or other spellings too).
+bool sameFile(const std::string& first, const std::string& second)
+{
+    struct stat a = {}, b = {};
+    return !first.empty() && !second.empty() && stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 std::unique_ptr<host::VstInstance> newInstance(const std::shared_ptr<host::VstLibrary>& library)
@@ -151,14 +178,24 @@ ResponseCurve measureResponse(const std::shared_ptr<host::VstLibrary>& library, 
     std::vector<float> inL(block, 0.0f), inR(block, 0.0f), outL(block), outR(block);
     float* inputs[] = {inL.data(), inR.data()};
     float* outputs[] = {outL.data(), outR.data()};
+    const auto requireFinite = [&outL, &outR]
+    {
+        for (int i = 0; i < block; ++i)
+            if (!std::isfinite(outL[static_cast<size_t>(i)]) || !std::isfinite(outR[static_cast<size_t>(i)]))
+                fail("cannot measure the response: the plug-in output a non-finite sample (NaN or infinity)");
+    };
     for (int done = 0; done < responseWarmUp; done += block)
+    {
         plugin->process(inputs, outputs, block);
+        requireFinite();
+    }
 
     std::vector<float> impulseResponse;
     inL[0] = inR[0] = 1.0f;
     for (int done = 0; done < responseLength; done += block)
     {
         plugin->process(inputs, outputs, block);
+        requireFinite();
         impulseResponse.insert(impulseResponse.end(), outL.begin(), outL.end());
         inL[0] = inR[0] = 0.0f;
     }
@@ -223,7 +260,10 @@ int run(const RenderOptions& options)
 
     std::optional<FxPreset> preset;
     if (!options.preset.empty())
+    {
         preset = loadPreset(options.preset);
+        requireFinitePresetValues(*probe, *preset, options.preset);
+    }
 
     if (options.info)
     {
@@ -239,6 +279,20 @@ int run(const RenderOptions& options)
     for (const std::string& path : {renderAudio ? outputPath : std::string(), options.plot, options.savePreset})
         if (!path.empty())
             requireWritableDirectory(path);
+
+    // An output must never silently replace a file the run reads. Saving over
+    // the loaded preset is allowed: that is how a preset is edited.
+    const std::pair<std::string, std::string> outputs[] = {
+        {options.output.empty() ? "the output" : "-o", renderAudio ? outputPath : std::string()},
+        {"--plot", options.plot},
+        {"--save-preset", options.savePreset}};
+    const std::pair<std::string, std::string> inputs[] = {
+        {"the input", options.input}, {"the preset", options.preset}, {"the plug-in", pluginPath}};
+    for (const auto& [outputOption, output] : outputs)
+        for (const auto& [inputName, input] : inputs)
+            if (sameFile(output, input) && !(outputOption == "--save-preset" && inputName == "the preset"))
+                fail(outputOption + " " + output + " is the same file as " + inputName + " " + input +
+                     "; choose another name");
 
     double sampleRate = 44100.0;
     if (renderAudio)
@@ -305,7 +359,7 @@ int run(const RenderOptions& options)
 
 int main(int argc, char** argv)
 {
-    removeTemporaryFilesOnInterrupt();
+    TemporaryFileCleanup::installSignalHandlers();
 
     RenderOptions options;
     std::string error;

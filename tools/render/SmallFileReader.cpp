@@ -1,0 +1,82 @@
+#include "SmallFileReader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+class Descriptor
+{
+public:
+    explicit Descriptor(int descriptor)
+        : fd(descriptor)
+    {
+    }
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd; }
+
+private:
+    int fd;
+};
+}  // namespace
+
+bool readSmallFile(const std::string& path, std::uint64_t maximumSize, std::uint64_t headSize, SmallFile& file,
+                   std::string& error)
+{
+    // Non-blocking, so that opening a pipe with no writer does not wait; the
+    // kind check below refuses it anyway.
+    const Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0)
+    {
+        error = errno == EISDIR ? path + " is a directory, not a file" : "cannot open " + path;
+        return false;
+    }
+    struct stat status = {};
+    if (fstat(fd.get(), &status) != 0)
+    {
+        error = "cannot open " + path;
+        return false;
+    }
+    if (S_ISDIR(status.st_mode))
+    {
+        error = path + " is a directory, not a file";
+        return false;
+    }
+    if (!S_ISREG(status.st_mode))
+    {
+        error = path + " is not a regular file (a device, pipe or socket)";
+        return false;
+    }
+
+    file.size = static_cast<std::uint64_t>(status.st_size);
+    file.tooLarge = file.size > maximumSize;
+    const std::uint64_t wanted = file.tooLarge ? std::min(headSize, maximumSize) : file.size;
+    file.bytes.resize(static_cast<size_t>(wanted));
+    size_t done = 0;
+    while (done < file.bytes.size())
+    {
+        const ssize_t got = read(fd.get(), file.bytes.data() + done, file.bytes.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+        {
+            error = "cannot read " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        if (got == 0)
+            break;  // shorter than it was a moment ago
+        done += static_cast<size_t>(got);
+    }
+    file.bytes.resize(done);
+    return true;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What readSmallFile found: the whole file, or only its head when the file is
+// larger than allowed.
+struct SmallFile
+{
+    std::vector<unsigned char> bytes;
+    std::uint64_t size = 0;
+    bool tooLarge = false;
+};
+
+// Reads a file that should be small (a preset) without ever reading more than
+// maximumSize bytes: directories, devices, pipes and sockets are refused
+// before any read, and a larger file yields only its first headSize bytes, so
+// its kind can still be told. False (with a one-line reason) on failure.
+bool readSmallFile(const std::string& path, std::uint64_t maximumSize, std::uint64_t headSize, SmallFile& file,
+                   std::string& error);
