@@ -170,10 +170,11 @@ TEST(PrepareToPlay, RatesThatAreNoRealRateArePlayedAs44100)
         SCOPED_TRACE(rate);
         VarnokeAudioProcessor processor;
         processor.prepareToPlay(rate, 512);
-        EXPECT_SAME_BITS(expected.allPass.a1, processor.getAllPassCoeffs().a1);
-        EXPECT_SAME_BITS(expected.allPass.a2, processor.getAllPassCoeffs().a2);
-        EXPECT_SAME_BITS(expected.lowPass.b1, processor.getLowPassCoeffs().b1);
-        EXPECT_SAME_BITS(expected.highPass.b1, processor.getHighPassCoeffs().b1);
+        const CrossoverSections& actual = processor.getToneShaper().getSections();
+        EXPECT_SAME_BITS(expected.allPass.a1, actual.allPass.a1);
+        EXPECT_SAME_BITS(expected.allPass.a2, actual.allPass.a2);
+        EXPECT_SAME_BITS(expected.lowPass.b1, actual.lowPass.b1);
+        EXPECT_SAME_BITS(expected.highPass.b1, actual.highPass.b1);
     }
 }
 
@@ -185,11 +186,12 @@ TEST(PrepareToPlay, DesignsTheSectionsAndSetsTheSmoothers)
         processor.prepareToPlay(rate, 512);
         const CrossoverSections expected = designCrossover(rate);
 
-        EXPECT_SAME_BITS(expected.allPass.b0, processor.getAllPassCoeffs().b0);
-        EXPECT_SAME_BITS(expected.lowPass.b1, processor.getLowPassCoeffs().b1);
-        EXPECT_SAME_BITS(expected.highPass.b2, processor.getHighPassCoeffs().b2);
-        EXPECT_SAME_BITS(0.0003, processor.getSmoothStep());
-        EXPECT_SAME_BITS(0.9997, processor.getSmoothKeep());
+        const varnoke::ToneShaper& shaper = processor.getToneShaper();
+        EXPECT_SAME_BITS(expected.allPass.b0, shaper.getSections().allPass.b0);
+        EXPECT_SAME_BITS(expected.lowPass.b1, shaper.getSections().lowPass.b1);
+        EXPECT_SAME_BITS(expected.highPass.b2, shaper.getSections().highPass.b2);
+        EXPECT_SAME_BITS(0.0003, shaper.getSmoothStep());
+        EXPECT_SAME_BITS(0.9997, shaper.getSmoothKeep());
     }
 }
 
@@ -212,9 +214,11 @@ TEST(PrepareToPlay, IsRepeatableAndIgnoresBlockSizeAndParameters)
         EXPECT_SAME_BITS(a.b1, b.b1);
         EXPECT_SAME_BITS(a.b2, b.b2);
     };
-    sameSet(reference.getAllPassCoeffs(), other.getAllPassCoeffs());
-    sameSet(reference.getLowPassCoeffs(), other.getLowPassCoeffs());
-    sameSet(reference.getHighPassCoeffs(), other.getHighPassCoeffs());
+    const CrossoverSections& expected = reference.getToneShaper().getSections();
+    const CrossoverSections& actual = other.getToneShaper().getSections();
+    sameSet(expected.allPass, actual.allPass);
+    sameSet(expected.lowPass, actual.lowPass);
+    sameSet(expected.highPass, actual.highPass);
 }
 
 TEST(PrepareToPlay, EndsWithTheRefreshCall)
