@@ -21,6 +21,12 @@ double knobPosition(double value)
 }
 }  // namespace
 
+void VarnokeAudioProcessorEditor::installFactory(VarnokeAudioProcessor& processor)
+{
+    processor.setEditorFactory([](VarnokeAudioProcessor& owner) -> juce::AudioProcessorEditor*
+                               { return new VarnokeAudioProcessorEditor(&owner); });
+}
+
 VarnokeAudioProcessorEditor::VarnokeAudioProcessorEditor(VarnokeAudioProcessor* ownerFilter)
     : juce::AudioProcessorEditor(ownerFilter)
 {
@@ -51,6 +57,7 @@ VarnokeAudioProcessorEditor::VarnokeAudioProcessorEditor(VarnokeAudioProcessor* 
     }
 
     ownerProcessor = ownerFilter;
+    ownerProcessor->getKnobMirror().registerView(*this);
     setSize(editorWidth, editorHeight);
     pendingRefreshTimer.startTimerHz(pendingRefreshHz);
 }
@@ -60,6 +67,7 @@ VarnokeAudioProcessorEditor::~VarnokeAudioProcessorEditor()
     // The processor stops calling this editor its active one before any part of
     // it goes, whether or not the wrapper has already said so.
     processor.editorBeingDeleted(this);
+    ownerProcessor->getKnobMirror().unregisterView(*this);
     pendingRefreshTimer.stopTimer();
     // A look-and-feel must not be destroyed while a component still refers to it.
     setLookAndFeel(nullptr);
@@ -96,7 +104,7 @@ void VarnokeAudioProcessorEditor::sliderValueChanged(juce::Slider* slider)
     ownerProcessor->updateHostDisplay();
 }
 
-void VarnokeAudioProcessorEditor::showKnobValues(const VarnokeAudioProcessor::KnobValues& values)
+void VarnokeAudioProcessorEditor::showKnobValues(const varnoke::KnobValues& values)
 {
     lowSlider->setValue(knobPosition(values.low), juce::dontSendNotification);
     highSlider->setValue(knobPosition(values.high), juce::dontSendNotification);
@@ -105,6 +113,6 @@ void VarnokeAudioProcessorEditor::showKnobValues(const VarnokeAudioProcessor::Kn
 
 void VarnokeAudioProcessorEditor::PendingRefreshTimer::timerCallback()
 {
-    if (editor.ownerProcessor->takePendingKnobRefresh())
+    if (editor.ownerProcessor->getKnobMirror().takePendingRefresh())
         editor.showKnobValues(editor.ownerProcessor->getKnobValues());
 }

@@ -9,9 +9,14 @@
 
 // The plug-in window: the background picture and three filmstrip knobs for
 // "Low Contour", "Process" and "Output". A knob shows its parameter times 10.
-class VarnokeAudioProcessorEditor : public juce::AudioProcessorEditor, public juce::Slider::Listener
+class VarnokeAudioProcessorEditor : public juce::AudioProcessorEditor,
+                                    public juce::Slider::Listener,
+                                    private varnoke::KnobView
 {
 public:
+    // Makes this window the one the processor's createEditor builds.
+    static void installFactory(VarnokeAudioProcessor& processor);
+
     explicit VarnokeAudioProcessorEditor(VarnokeAudioProcessor* ownerFilter);
     ~VarnokeAudioProcessorEditor() override;
 
@@ -24,7 +29,7 @@ public:
 
     // Sets the three knobs without notifying anyone, so no knob callback runs
     // and the processor is not written back. Message thread only.
-    void showKnobValues(const VarnokeAudioProcessor::KnobValues& values);
+    void showKnobValues(const varnoke::KnobValues& values) override;
 
 private:
     // Applies, on the message thread, the refreshes that parameter changes on

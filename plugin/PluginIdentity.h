@@ -1,25 +1,19 @@
 #pragma once
 
+#include "ProductIdentity.h"
+
 #include <array>
 #include <cstdint>
 
-// Who the plug-in is to a host, and which channel layouts it accepts.
+// Who the plug-in is to a VST 2.4 host, and which channel layouts it accepts.
 namespace varnoke::identity
 {
-constexpr std::int32_t fourCharCode(char a, char b, char c, char d)
-{
-    return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24) |
-                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16) |
-                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8) |
-                                     static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
-}
-
-constexpr const char* effectName = "Varnoke";
-constexpr const char* productString = "Varnoke";
-constexpr const char* vendorString = "Ostrelund";
-constexpr int vendorVersion = 100;  // 1.0.0 as major * 100 + minor * 10 + patch
-constexpr std::int32_t uniqueId = fourCharCode('P', 'l', 'u', 'g');
-constexpr std::int32_t identifyAnswer = fourCharCode('N', 'v', 'E', 'f');
+constexpr const char* effectName = product::name;
+constexpr const char* productString = product::name;
+constexpr const char* vendorString = product::vendor;
+constexpr int vendorVersion = product::vendorVersion;
+constexpr std::int32_t uniqueId = product::vst2UniqueId;
+constexpr std::int32_t identifyAnswer = product::fourCharacterCode("NvEf");
 constexpr int plugCategoryEffect = 1;
 constexpr int vstVersion = 2400;
 constexpr int maxInputs = 2;

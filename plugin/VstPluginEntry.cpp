@@ -1,13 +1,13 @@
 // The shared library's one export: a host calls it once per plug-in instance.
 
-#include "VarnokeAudioProcessor.h"
+#include "PluginAssembly.h"
 #include "VstPluginInstance.h"
 
 namespace
 {
 std::unique_ptr<juce::AudioProcessor> createVarnokeProcessor()
 {
-    return std::make_unique<VarnokeAudioProcessor>();
+    return varnoke::createPluginProcessor();
 }
 }  // namespace
 

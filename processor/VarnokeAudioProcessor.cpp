@@ -1,74 +1,14 @@
 #include "VarnokeAudioProcessor.h"
 
-#include "CrossoverDesign.h"
+#include "ProductIdentity.h"
 #include "StateChunk.h"
-#include "VarnokeAudioProcessorEditor.h"
 
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
 
 namespace
 {
 constexpr auto relaxed = std::memory_order_relaxed;
-
-// The two channels run identical arithmetic, so they share the two lanes of an
-// SSE2 register: each lane rounds exactly as the scalar code would.
-using Pair = double __attribute__((vector_size(16)));
-using PairBits = long long __attribute__((vector_size(16)));
-using FloatPair = float __attribute__((vector_size(8)));
-
-Pair both(double value)
-{
-    return Pair{value, value};
-}
-
-Pair absolute(Pair value)
-{
-    constexpr long long allButSign = 0x7fffffffffffffffLL;
-    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(value) & PairBits{allButSign, allButSign});
-}
-
-// The numerator of one section: its feed-forward part (b0 x + b1 x1) + b2 x2.
-struct Numerator
-{
-    explicit Numerator(const BiquadCoeffs& c)
-        : b0(both(c.b0))
-        , b1(both(c.b1))
-        , b2(both(c.b2))
-    {
-    }
-
-    Pair feedForward(Pair x, Pair x1, Pair x2) const { return (b0 * x + b1 * x1) + b2 * x2; }
-
-    Pair b0, b1, b2;
-};
-
-// The output memories of one section on both channels.
-struct Feedback
-{
-    Feedback(const BiquadState& left, const BiquadState& right)
-        : y1{left.y1, right.y1}
-        , y2{left.y2, right.y2}
-    {
-    }
-
-    // y = (feedForward - a1 y1) - a2 y2, then the memories shift.
-    Pair run(Pair feedForward, Pair a1, Pair a2)
-    {
-        const Pair y = (feedForward - a1 * y1) - a2 * y2;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-
-    template <int lane> void store(BiquadState& state, Pair x1, Pair x2) const
-    {
-        state = BiquadState{x1[lane], x2[lane], y1[lane], y2[lane]};
-    }
-
-    Pair y1, y2;
-};
 }  // namespace
 
 VarnokeAudioProcessor::VarnokeAudioProcessor() = default;
@@ -77,19 +17,12 @@ VarnokeAudioProcessor::~VarnokeAudioProcessor() = default;
 
 const juce::String VarnokeAudioProcessor::getName() const
 {
-    return "Varnoke";
+    return varnoke::product::name;
 }
 
 void VarnokeAudioProcessor::prepareToPlay(double sampleRate, int /*estimatedSamplesPerBlock*/)
 {
-    smoothStep = 0.0003;
-    smoothKeep = 0.9997;
-
-    const CrossoverSections sections = designCrossover(sampleRate);
-    allPassCoeffs = sections.allPass;
-    lowPassCoeffs = sections.lowPass;
-    highPassCoeffs = sections.highPass;
-
+    toneShaper.prepare(sampleRate);
     setParameter(refreshIndex, 0.0f);
 }
 
@@ -100,140 +33,17 @@ void VarnokeAudioProcessor::releaseResources()
 
 void VarnokeAudioProcessor::processBlock(juce::AudioSampleBuffer& buffer, juce::MidiBuffer& /*midiMessages*/)
 {
-    // A decaying signal would otherwise crawl through subnormal numbers,
-    // which cost a hundred times more on the audio thread.
-    const juce::ScopedNoDenormals noDenormals;
-
     const int numSamples = buffer.getNumSamples();
     const int numChannels = buffer.getNumChannels();
 
-    if (numChannels >= 2)
-    {
-        processChannels<true>(buffer.getWritePointer(0), buffer.getWritePointer(1), numSamples);
-        restartIfNonFinite(allPassL, lowPassL, highPassL, cvGainL, dcL);
-        restartIfNonFinite(allPassR, lowPassR, highPassR, cvGainR, dcR);
-    }
-    else if (numChannels == 1)
-    {
-        processChannels<false>(buffer.getWritePointer(0), nullptr, numSamples);
-        restartIfNonFinite(allPassL, lowPassL, highPassL, cvGainL, dcL);
-    }
+    if (numChannels >= 1)
+        toneShaper.process(buffer.getWritePointer(0), numChannels >= 2 ? buffer.getWritePointer(1) : nullptr,
+                           numSamples);
 
     // Output channels beyond the inputs carry silence.
     const int clearEnd = std::min(getTotalNumOutputChannels(), numChannels);
     for (int channel = getTotalNumInputChannels(); channel < clearEnd; ++channel)
         buffer.clear(channel, 0, numSamples);
-}
-
-// The three sections of a channel see the same input and share one denominator
-// (the crossover design gives them the same a1 and a2, bit for bit), so the
-// input memories and feedback coefficients are held once and the loop's state
-// fits in registers; every section still evaluates its own full sum.
-//
-// With a single channel the right lane runs on silence and its results are
-// dropped, so the channel-1 memories stay as they were.
-template <bool bothChannels>
-void VarnokeAudioProcessor::processChannels(float* left, float* right, int numSamples) noexcept
-{
-    const Pair a1 = both(allPassCoeffs.a1);
-    const Pair a2 = both(allPassCoeffs.a2);
-    const Numerator allPass(allPassCoeffs);
-    const Numerator lowPass(lowPassCoeffs);
-    const Numerator highPass(highPassCoeffs);
-    const Pair step = both(smoothStep);
-    const Pair keep = both(smoothKeep);
-    const Pair one = both(1.0);
-    const Pair zero = both(0.0);
-
-    Pair x1{allPassL.x1, allPassR.x1};
-    Pair x2{allPassL.x2, allPassR.x2};
-    Feedback allPassMemories(allPassL, allPassR);
-    Feedback lowPassMemories(lowPassL, lowPassR);
-    Feedback highPassMemories(highPassL, highPassR);
-    Pair cvGain{cvGainL, cvGainR};
-    Pair dc{dcL, dcR};
-
-    // Two passes over short runs of frames: first the three sections (whose
-    // recursions are the only long dependency chains), then the gains and the
-    // mix. Each pass is short enough for the processor to overlap many frames;
-    // the arithmetic, and so every result, is the same as in one pass.
-    constexpr int runLength = 32;
-    struct Bands
-    {
-        Pair x, ap, lp, hp;
-    };
-    Bands bands[runLength];
-
-    for (int start = 0; start < numSamples; start += runLength)
-    {
-        const int length = std::min(runLength, numSamples - start);
-        float* const leftRun = left + start;
-        float* const rightRun = bothChannels ? right + start : nullptr;
-
-        for (int i = 0; i < length; ++i)
-        {
-            const Pair x{static_cast<double>(leftRun[i]), bothChannels ? static_cast<double>(rightRun[i]) : 0.0};
-            bands[i].x = x;
-            bands[i].ap = allPassMemories.run(allPass.feedForward(x, x1, x2), a1, a2);
-            bands[i].lp = lowPassMemories.run(lowPass.feedForward(x, x1, x2), a1, a2);
-            bands[i].hp = highPassMemories.run(highPass.feedForward(x, x1, x2), a1, a2);
-            x2 = x1;
-            x1 = x;
-        }
-
-        for (int i = 0; i < length; ++i)
-        {
-            // The gains are read afresh at every sample: a change applies from the next one.
-            const Pair lowGainNow = both(lowGain.load(relaxed));
-            const Pair highGainNow = both(highGain.load(relaxed));
-            const Pair cvDepthNow = both(cvDepth.load(relaxed));
-            const Pair outputGainNow = both(outputGain.load(relaxed));
-
-            const Pair target = one - absolute(bands[i].x) * cvDepthNow;
-            cvGain = keep * cvGain + step * target;
-            const Pair mix = ((cvGain * bands[i].hp) * highGainNow + bands[i].ap) + lowGainNow * bands[i].lp;
-            dc = step * mix + keep * dc;
-            const Pair out = (mix - dc) * outputGainNow + zero;  // + 0.0 turns -0.0 into +0.0
-
-            const FloatPair narrowed = __builtin_convertvector(out, FloatPair);
-            leftRun[i] = narrowed[0];
-            if constexpr (bothChannels)
-                rightRun[i] = narrowed[1];
-        }
-    }
-
-    allPassMemories.store<0>(allPassL, x1, x2);
-    lowPassMemories.store<0>(lowPassL, x1, x2);
-    highPassMemories.store<0>(highPassL, x1, x2);
-    cvGainL = cvGain[0];
-    dcL = dc[0];
-
-    if constexpr (bothChannels)
-    {
-        allPassMemories.store<1>(allPassR, x1, x2);
-        lowPassMemories.store<1>(lowPassR, x1, x2);
-        highPassMemories.store<1>(highPassR, x1, x2);
-        cvGainR = cvGain[1];
-        dcR = dc[1];
-    }
-}
-
-// A NaN or infinite input sample or gain would otherwise stay in the recursions
-// for good, and the channel would never sound again. A channel whose memories
-// went non-finite during a block starts the next block from rest, as after
-// construction; finite signals never take this path.
-void VarnokeAudioProcessor::restartIfNonFinite(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass,
-                                               double& cvGain, double& dc) noexcept
-{
-    bool finite = std::isfinite(cvGain) && std::isfinite(dc);
-    for (const BiquadState* state : {&allPass, &lowPass, &highPass})
-        finite = finite && std::isfinite(state->x1) && std::isfinite(state->x2) && std::isfinite(state->y1) &&
-                 std::isfinite(state->y2);
-    if (finite)
-        return;
-
-    allPass = lowPass = highPass = BiquadState{};
-    cvGain = dc = 0.0;
 }
 
 const juce::String VarnokeAudioProcessor::getInputChannelName(int channelIndex) const
@@ -278,7 +88,7 @@ bool VarnokeAudioProcessor::producesMidi() const
 
 juce::AudioProcessorEditor* VarnokeAudioProcessor::createEditor()
 {
-    return new VarnokeAudioProcessorEditor(this);
+    return editorFactory != nullptr ? editorFactory(*this) : nullptr;
 }
 
 bool VarnokeAudioProcessor::hasEditor() const
@@ -346,51 +156,23 @@ void VarnokeAudioProcessor::setParameter(int index, float newValue)
     }
 
     refreshDerivedGains();
-    refreshEditorKnobs();
+    // Every parameter change is mirrored into an open editor's knobs; this is the one place that does it.
+    knobMirror.parametersChanged([this] { return getKnobValues(); });
 }
 
 // The products with 10 and 2 are single precision, then widened; the halving is double.
 void VarnokeAudioProcessor::refreshDerivedGains() noexcept
 {
-    lowGain.store(static_cast<double>(lowContour.load(relaxed) * 10.0f) * 0.5, relaxed);
-    highGain.store(static_cast<double>(process.load(relaxed) * 10.0f) * 0.5, relaxed);
-    cvDepth.store(static_cast<double>(cv.load(relaxed) * 10.0f), relaxed);
-    outputGain.store(static_cast<double>(output.load(relaxed) * 2.0f), relaxed);
+    toneShaper.setGains({static_cast<double>(lowContour.load(relaxed) * 10.0f) * 0.5,
+                         static_cast<double>(process.load(relaxed) * 10.0f) * 0.5,
+                         static_cast<double>(cv.load(relaxed) * 10.0f),
+                         static_cast<double>(output.load(relaxed) * 2.0f)});
 }
 
 VarnokeAudioProcessor::KnobValues VarnokeAudioProcessor::getKnobValues() const noexcept
 {
     return {static_cast<double>(lowContour.load(relaxed) * 10.0f), static_cast<double>(process.load(relaxed) * 10.0f),
             static_cast<double>(output.load(relaxed) * 10.0f)};
-}
-
-// JUCE's message thread, or a thread holding its lock. A host may build the
-// editor on another thread under the lock; that thread must not touch the
-// knobs once it has let go. Neither check locks or calls the system.
-bool VarnokeAudioProcessor::mayTouchComponents() noexcept
-{
-    const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-    return messageManager != nullptr && messageManager->currentThreadHasLockedMessageManager();
-}
-
-// Every parameter change is mirrored into an open editor's knobs; this is the
-// one place that does it. On the message thread the knobs are set at once.
-// Any other thread (automation playback, possibly the audio thread) only raises
-// a flag that the editor's timer picks up on the message thread, and then sets
-// the knobs from the parameters as they stand, so they end at the latest values.
-// That thread doesn't even look at getActiveEditor(): it takes a lock, and the
-// editor it returns may be deleted by the message thread at any moment; posting
-// a message instead would allocate and make a system call.
-void VarnokeAudioProcessor::refreshEditorKnobs()
-{
-    if (!mayTouchComponents())
-    {
-        knobRefreshPending.store(true, std::memory_order_release);
-        return;
-    }
-
-    if (auto* editor = dynamic_cast<VarnokeAudioProcessorEditor*>(getActiveEditor()))
-        editor->showKnobValues(getKnobValues());
 }
 
 int VarnokeAudioProcessor::getNumPrograms()

@@ -1,18 +1,20 @@
 #pragma once
 
-#include "Biquad.h"
+#include "KnobMirror.h"
+#include "ToneShaper.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <atomic>
 
-// The plug-in's audio processor: a fixed 700 Hz crossover tone shaper.
+// The plug-in's audio processor: a fixed 700 Hz crossover tone shaper. It holds
+// the parameters and the saved state and speaks JUCE; the signal path itself
+// is its ToneShaper.
 //
 // The parameter floats and the derived gains are shared between the host's
 // threads, the editor and the audio thread without a lock. They are relaxed
 // atomics: each value is written and read whole, and the audio thread picks up
-// a change from the next sample on. Everything else in the signal path belongs
-// to the audio thread (or to prepareToPlay, which never runs during a block).
+// a change from the next sample on.
 class VarnokeAudioProcessor : public juce::AudioProcessor
 {
 public:
@@ -69,40 +71,31 @@ public:
     void getStateInformation(juce::MemoryBlock& destData) override;
     void setStateInformation(const void* data, int sizeInBytes) override;
 
+    // The window is built by whoever assembles the plug-in (the processor knows
+    // no editor); without a factory, createEditor answers null.
+    using EditorFactory = juce::AudioProcessorEditor* (*)(VarnokeAudioProcessor&);
+    void setEditorFactory(EditorFactory factory) noexcept { editorFactory = factory; }
+
     // The three knob positions, each parameter times 10 in single precision.
-    struct KnobValues
-    {
-        double low, high, output;
-    };
+    using KnobValues = varnoke::KnobValues;
     KnobValues getKnobValues() const noexcept;
 
-    // True once for every run of parameter changes made off the message thread
-    // since the last call; the open editor polls it on the message thread.
-    bool takePendingKnobRefresh() noexcept { return knobRefreshPending.exchange(false, std::memory_order_acquire); }
+    // Where the open window registers to follow every parameter change.
+    varnoke::KnobMirror& getKnobMirror() noexcept { return knobMirror; }
 
-    // Read-only views of the derived gains and the filter design, for tests and tools.
-    double getLowGain() const noexcept { return lowGain.load(std::memory_order_relaxed); }
-    double getHighGain() const noexcept { return highGain.load(std::memory_order_relaxed); }
-    double getCvDepth() const noexcept { return cvDepth.load(std::memory_order_relaxed); }
-    double getOutputGain() const noexcept { return outputGain.load(std::memory_order_relaxed); }
-    const BiquadCoeffs& getAllPassCoeffs() const noexcept { return allPassCoeffs; }
-    const BiquadCoeffs& getLowPassCoeffs() const noexcept { return lowPassCoeffs; }
-    const BiquadCoeffs& getHighPassCoeffs() const noexcept { return highPassCoeffs; }
-    double getSmoothStep() const noexcept { return smoothStep; }
-    double getSmoothKeep() const noexcept { return smoothKeep; }
+    // The derived gains, as the parameters last set them.
+    double getLowGain() const noexcept { return toneShaper.getGains().low; }
+    double getHighGain() const noexcept { return toneShaper.getGains().high; }
+    double getCvDepth() const noexcept { return toneShaper.getGains().cvDepth; }
+    double getOutputGain() const noexcept { return toneShaper.getGains().output; }
+
+    const varnoke::ToneShaper& getToneShaper() const noexcept { return toneShaper; }
 
 private:
     using Parameter = std::atomic<float>;
-    using Gain = std::atomic<double>;
-    static_assert(Parameter::is_always_lock_free && Gain::is_always_lock_free);
+    static_assert(Parameter::is_always_lock_free);
 
     void refreshDerivedGains() noexcept;
-    void refreshEditorKnobs();
-    static bool mayTouchComponents() noexcept;
-
-    template <bool bothChannels> void processChannels(float* left, float* right, int numSamples) noexcept;
-    static void restartIfNonFinite(BiquadState& allPass, BiquadState& lowPass, BiquadState& highPass, double& cvGain,
-                                   double& dc) noexcept;
 
     // Parameters, in storage order (index order differs: output is index 2).
     Parameter lowContour{0.0f};
@@ -111,37 +104,11 @@ private:
     Parameter output{0.5f};
     Parameter noiseFloor{0.0f};
 
-    // The crossover design and the one-pole smoothing constants, written by prepareToPlay.
-    BiquadCoeffs allPassCoeffs;
-    BiquadCoeffs lowPassCoeffs;
-    BiquadCoeffs highPassCoeffs;
-    double smoothStep = 0.0;
-    double smoothKeep = 0.0;
+    // The signal path, with the derived gains that refreshDerivedGains writes into it.
+    varnoke::ToneShaper toneShaper;
 
-    // Smoothed level-dependent high-band gains, per channel.
-    double cvGainL = 0.0;
-    double cvGainR = 0.0;
-
-    // Derived from the parameters by every setParameter call.
-    Gain lowGain{0.0};
-    Gain highGain{0.0};
-    Gain cvDepth{0.0};
-    Gain outputGain{0.0};
-
-    // Knob mirroring. Only JUCE's message thread touches the editor; any other
-    // thread just raises the flag, which is lock-free so the audio thread can use it.
-    std::atomic<bool> knobRefreshPending{false};
-    static_assert(std::atomic<bool>::is_always_lock_free);
-
-    // Filter memories and DC levels, per channel; only construction resets them.
-    BiquadState allPassL;
-    BiquadState allPassR;
-    BiquadState lowPassL;
-    BiquadState lowPassR;
-    BiquadState highPassL;
-    BiquadState highPassR;
-    double dcL = 0.0;
-    double dcR = 0.0;
+    varnoke::KnobMirror knobMirror;
+    EditorFactory editorFactory = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(VarnokeAudioProcessor)
 };

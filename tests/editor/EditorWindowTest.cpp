@@ -21,7 +21,11 @@ using namespace std::chrono_literals;
 class LoggingProcessor : public VarnokeAudioProcessor, private juce::AudioProcessorListener
 {
 public:
-    LoggingProcessor() { addListener(this); }
+    LoggingProcessor()
+    {
+        VarnokeAudioProcessorEditor::installFactory(*this);
+        addListener(this);
+    }
     ~LoggingProcessor() override { removeListener(this); }
 
     void setParameter(int index, float newValue) override

@@ -40,7 +40,7 @@ TEST(BlockProcessing, ImpulseWithDefaults)
 
     EXPECT_EQ((std::vector<std::string>{"0.6439326", "-0.5822128", "-0.3672507", "-0.2257900"}), firstFour(left));
     // The first sample is the all-pass b0 less 0.0003 of it (the DC tracker's share).
-    const double b0 = processor.getAllPassCoeffs().b0;
+    const double b0 = processor.getToneShaper().getSections().allPass.b0;
     EXPECT_SAME_BITS(static_cast<float>(b0 - (0.0003 * b0 + 0.9997 * 0.0)), left[0]);
     for (const float sample : right)
         EXPECT_SAME_BITS(0.0f, sample);

@@ -108,11 +108,12 @@ TEST(PrepareToPlay, DesignsTheSectionsAndSetsTheSmoothers)
         processor.prepareToPlay(rate, 512);
         const CrossoverSections expected = designCrossover(rate);
 
-        EXPECT_SAME_BITS(expected.allPass.b0, processor.getAllPassCoeffs().b0);
-        EXPECT_SAME_BITS(expected.lowPass.b1, processor.getLowPassCoeffs().b1);
-        EXPECT_SAME_BITS(expected.highPass.b2, processor.getHighPassCoeffs().b2);
-        EXPECT_SAME_BITS(0.0003, processor.getSmoothStep());
-        EXPECT_SAME_BITS(0.9997, processor.getSmoothKeep());
+        const varnoke::ToneShaper& shaper = processor.getToneShaper();
+        EXPECT_SAME_BITS(expected.allPass.b0, shaper.getSections().allPass.b0);
+        EXPECT_SAME_BITS(expected.lowPass.b1, shaper.getSections().lowPass.b1);
+        EXPECT_SAME_BITS(expected.highPass.b2, shaper.getSections().highPass.b2);
+        EXPECT_SAME_BITS(0.0003, shaper.getSmoothStep());
+        EXPECT_SAME_BITS(0.9997, shaper.getSmoothKeep());
     }
 }
 
@@ -135,9 +136,11 @@ TEST(PrepareToPlay, IsRepeatableAndIgnoresBlockSizeAndParameters)
         EXPECT_SAME_BITS(a.b1, b.b1);
         EXPECT_SAME_BITS(a.b2, b.b2);
     };
-    sameSet(reference.getAllPassCoeffs(), other.getAllPassCoeffs());
-    sameSet(reference.getLowPassCoeffs(), other.getLowPassCoeffs());
-    sameSet(reference.getHighPassCoeffs(), other.getHighPassCoeffs());
+    const CrossoverSections& expected = reference.getToneShaper().getSections();
+    const CrossoverSections& actual = other.getToneShaper().getSections();
+    sameSet(expected.allPass, actual.allPass);
+    sameSet(expected.lowPass, actual.lowPass);
+    sameSet(expected.highPass, actual.highPass);
 }
 
 TEST(PrepareToPlay, EndsWithTheRefreshCall)

@@ -66,7 +66,7 @@ TEST_P(EditorWithNanParameter, ShowsTheLowestPositionAndStaysQuiet)
         GTEST_SKIP() << "needs an X display (run under xvfb-run)";
 
     AEffect* effect =
-        varnoke::VstPluginInstance::create(countingHost, [] { return std::make_unique<VarnokeAudioProcessor>(); });
+        varnoke::VstPluginInstance::create(countingHost, [] { return varnoke::createPluginProcessor(); });
     ASSERT_NE(nullptr, effect);
     dispatch(effect, Op::open);
     ASSERT_EQ(1, dispatch(effect, Op::editOpen, 0, 0, hostWindow.handle()));

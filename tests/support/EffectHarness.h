@@ -4,6 +4,7 @@
 // boundary and processor code linked in: for the fuzz targets, the stress and
 // endurance tests and the tests of bad host values.
 
+#include "PluginAssembly.h"
 #include "VarnokeAudioProcessor.h"
 #include "VstAbi.h"
 #include "VstPluginInstance.h"
@@ -30,7 +31,7 @@ inline VstIntPtr hostCallback(AEffect*, int opcode, int, VstIntPtr, void* ptr, f
 // A new plug-in instance, as VSTPluginMain makes it; the caller closes it.
 inline AEffect* createPlugin()
 {
-    return varnoke::VstPluginInstance::create(hostCallback, [] { return std::make_unique<VarnokeAudioProcessor>(); });
+    return varnoke::VstPluginInstance::create(hostCallback, [] { return varnoke::createPluginProcessor(); });
 }
 
 inline VstIntPtr dispatch(AEffect* effect, Op opcode, int index = 0, VstIntPtr value = 0, void* ptr = nullptr,

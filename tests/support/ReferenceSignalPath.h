@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CrossoverDesign.h"
+#include "ToneShaper.h"
 
 #include <cmath>
 
@@ -30,9 +31,9 @@ public:
         const double lp = run(lowPass, lowPassState, x);
         const double hp = run(highPass, highPassState, x);
         const double target = 1.0 - std::fabs(x) * g.cv;
-        cvGain = 0.9997 * cvGain + 0.0003 * target;
+        cvGain = keep * cvGain + step * target;
         const double mix = ((cvGain * hp) * g.high + ap) + g.low * lp;
-        dc = 0.0003 * mix + 0.9997 * dc;
+        dc = step * mix + keep * dc;
         const double out = (mix - dc) * g.output + 0.0;
         return static_cast<float>(out);
     }
@@ -47,6 +48,9 @@ private:
         s.y1 = y;
         return y;
     }
+
+    static constexpr double step = varnoke::ToneShaper::smoothingStep;
+    static constexpr double keep = varnoke::ToneShaper::smoothingKeep;
 
     BiquadCoeffs allPass, lowPass, highPass;
     BiquadState allPassState, lowPassState, highPassState;

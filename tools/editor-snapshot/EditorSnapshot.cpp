@@ -2,6 +2,7 @@
 //   varnoke-editor-snapshot OUT.png [LOW PROCESS OUTPUT]
 // The three optional values are the parameters, 0 to 1 (defaults 0.25 0.6 0.5).
 #include "VarnokeAudioProcessor.h"
+#include "VarnokeAudioProcessorEditor.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -27,6 +28,7 @@ int main(int argc, char* argv[])
 
     const juce::ScopedJuceInitialiser_GUI juce;
     VarnokeAudioProcessor processor;
+    VarnokeAudioProcessorEditor::installFactory(processor);
     for (int index = 0; index < 3; ++index)
         processor.setParameter(index, values[index]);
 

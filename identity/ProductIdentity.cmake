@@ -1,0 +1,23 @@
+# Who Varnoke is, defined once: the plug-in formats, the Windows version
+# resource, varnoke-render and the packages all read these values (in CMake,
+# or in C++ through the generated ProductIdentity.h of varnoke_identity).
+# The version is the project's, from project() in the top-level CMakeLists.txt.
+
+set(VARNOKE_PRODUCT_NAME "Varnoke")
+set(VARNOKE_VENDOR "Ostrelund")
+# The VST 2 unique ID. 'Plug' is also JUCE's default plug-in code, but hosts
+# have saved projects and presets under it: it must never change.
+set(VARNOKE_VST2_UNIQUE_ID "Plug")
+
+# VST 2 reports the version as one number: major * 100 + minor * 10 + patch.
+math(EXPR VARNOKE_VENDOR_VERSION
+     "${PROJECT_VERSION_MAJOR} * 100 + ${PROJECT_VERSION_MINOR} * 10 + ${PROJECT_VERSION_PATCH}")
+
+set(VARNOKE_IDENTITY_DIR ${PROJECT_BINARY_DIR}/identity)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/ProductIdentity.h.in ${VARNOKE_IDENTITY_DIR}/include/ProductIdentity.h @ONLY)
+# The Windows version resource of Varnoke.dll, from the same values.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/Varnoke.rc.in ${VARNOKE_IDENTITY_DIR}/Varnoke.rc @ONLY)
+set(VARNOKE_VERSION_RESOURCE ${VARNOKE_IDENTITY_DIR}/Varnoke.rc)
+
+add_library(varnoke_identity INTERFACE)
+target_include_directories(varnoke_identity INTERFACE ${VARNOKE_IDENTITY_DIR}/include)
