@@ -10,5 +10,5 @@ trap 'rm -rf "$work"' EXIT
 
 "$build/bench/varnoke_make_long_input" "$work/long.wav" "$minutes" 48000
 for run in 1 2 3; do
-  "$build/tools/varnoke-render" "$work/long.wav" -o "$work/out.wav" --low-contour 0.3 --process 0.5 2>/dev/null
+  "$build/bin/varnoke-render" "$work/long.wav" -o "$work/out.wav" --low-contour 0.3 --process 0.5 2>/dev/null
 done

@@ -13,7 +13,7 @@ cmake --build "$build" --target varnoke-render Varnoke
 
 out="$build/demo"
 mkdir -p "$out"
-render="$build/tools/varnoke-render"
+render="$build/bin/varnoke-render"
 "$render" --bypass -o "$out/varnoke-demo-dry.wav"
 "$render" --low-contour 0.35 --process 0.45 --output 0.28 -o "$out/varnoke-demo.wav" \
   --plot "$out/varnoke-response.png" --compare 0,0,0.5 --compare 0.8,0,0.5 --compare 0,0.8,0.5

@@ -3,6 +3,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    fuzz::runStateChunk(data, size);
+    varnoke::test::fuzz::runStateChunk(data, size);
     return 0;
 }

@@ -49,11 +49,11 @@ TEST_P(CorpusReplay, EveryInputRunsCleanly)
         const auto bytes = readFile(path);
         GetParam().run(bytes.data(), bytes.size());
     }
-    fuzz::releaseGuiLayer();
+    varnoke::test::fuzz::releaseGuiLayer();
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,
-                         ::testing::Values(Target{"state_chunk", fuzz::runStateChunk},
-                                           Target{"host_calls", fuzz::runHostCalls}),
+                         ::testing::Values(Target{"state_chunk", varnoke::test::fuzz::runStateChunk},
+                                           Target{"host_calls", varnoke::test::fuzz::runHostCalls}),
                          [](const auto& info) { return std::string(info.param.corpus); });
 }  // namespace

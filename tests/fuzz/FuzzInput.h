@@ -5,7 +5,7 @@
 #include <cstring>
 #include <type_traits>
 
-namespace fuzz
+namespace varnoke::test::fuzz
 {
 // Reads a fuzzer's bytes as typed values; past the end every read is zero, so
 // any input, however short, is a complete script.
@@ -51,4 +51,4 @@ private:
     const std::uint8_t* bytes;
     std::size_t remaining;
 };
-}  // namespace fuzz
+}  // namespace varnoke::test::fuzz

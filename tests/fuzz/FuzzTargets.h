@@ -5,7 +5,7 @@
 
 // The fuzz targets as plain functions, so the fuzzer executables and the
 // corpus replay test in the normal test suite run the same code.
-namespace fuzz
+namespace varnoke::test::fuzz
 {
 // Hands the bytes to a fresh instance as a state chunk through effSetChunk,
 // then saves and restores the state it ended with.
@@ -24,4 +24,4 @@ void keepGuiLayerUp();
 // Closes that instance, taking JUCE's GUI layer down; the next target run
 // brings it up again.
 void releaseGuiLayer();
-}  // namespace fuzz
+}  // namespace varnoke::test::fuzz

@@ -3,6 +3,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    fuzz::runHostCalls(data, size);
+    varnoke::test::fuzz::runHostCalls(data, size);
     return 0;
 }

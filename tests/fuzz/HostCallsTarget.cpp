@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-namespace fuzz
+namespace varnoke::test::fuzz
 {
 namespace
 {
-using effect_harness::dispatch;
-using effect_harness::Op;
+using varnoke::test::dispatch;
+using varnoke::test::Op;
 
 constexpr int maxBlockFrames = 8192;
 
@@ -90,10 +90,10 @@ std::string takeString(FuzzInput& input, std::size_t maxLength)
 class HostCallScript
 {
 public:
-    HostCallScript(const std::uint8_t* data, std::size_t size, effect_harness::HostWindow& window)
+    HostCallScript(const std::uint8_t* data, std::size_t size, varnoke::test::HostWindow& window)
         : input(data, size)
         , hostWindow(window)
-        , effect(effect_harness::createPlugin())
+        , effect(varnoke::test::createPlugin())
         , closeEditorFirst(size % 2 == 0)
     {
         FUZZ_CHECK(effect != nullptr);
@@ -395,7 +395,7 @@ private:
     }
 
     FuzzInput input;
-    effect_harness::HostWindow& hostWindow;
+    varnoke::test::HostWindow& hostWindow;
     AEffect* effect;
     int blockSize = 1024;
     const bool closeEditorFirst;
@@ -409,7 +409,7 @@ private:
 void runHostCalls(const std::uint8_t* data, std::size_t size)
 {
     keepGuiLayerUp();
-    static effect_harness::HostWindow hostWindow;
+    static varnoke::test::HostWindow hostWindow;
     HostCallScript(data, size, hostWindow).run();
 }
-}  // namespace fuzz
+}  // namespace varnoke::test::fuzz

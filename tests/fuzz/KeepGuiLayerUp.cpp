@@ -1,7 +1,7 @@
 #include "EffectHarness.h"
 #include "FuzzTargets.h"
 
-namespace fuzz
+namespace varnoke::test::fuzz
 {
 // At namespace scope, so leak checking sees the instance as still in use.
 AEffect* guiLayerKeeper = nullptr;
@@ -11,13 +11,13 @@ void keepGuiLayerUp()
     // Created on the first call's thread, which thereby becomes JUCE's message
     // thread.
     if (guiLayerKeeper == nullptr)
-        guiLayerKeeper = effect_harness::createPlugin();
+        guiLayerKeeper = varnoke::test::createPlugin();
 }
 
 void releaseGuiLayer()
 {
     if (guiLayerKeeper != nullptr)
-        effect_harness::dispatch(guiLayerKeeper, effect_harness::Op::close);
+        varnoke::test::dispatch(guiLayerKeeper, varnoke::test::Op::close);
     guiLayerKeeper = nullptr;
 }
-}  // namespace fuzz
+}  // namespace varnoke::test::fuzz

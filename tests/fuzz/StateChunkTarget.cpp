@@ -6,12 +6,12 @@
 #include <cstring>
 #include <vector>
 
-namespace fuzz
+namespace varnoke::test::fuzz
 {
 namespace
 {
-using effect_harness::dispatch;
-using effect_harness::Op;
+using varnoke::test::dispatch;
+using varnoke::test::Op;
 
 std::uint32_t readLittleEndian32(const unsigned char* bytes)
 {
@@ -48,7 +48,7 @@ void runStateChunk(const std::uint8_t* data, std::size_t size)
 {
     keepGuiLayerUp();
 
-    AEffect* effect = effect_harness::createPlugin();
+    AEffect* effect = varnoke::test::createPlugin();
     FUZZ_CHECK(effect != nullptr);
     dispatch(effect, Op::open);
     dispatch(effect, Op::mainsChanged, 0, 1);
@@ -65,7 +65,7 @@ void runStateChunk(const std::uint8_t* data, std::size_t size)
 
     // What it saves now restores to the same three values in another instance.
     const std::vector<unsigned char> saved = saveChunk(effect);
-    AEffect* other = effect_harness::createPlugin();
+    AEffect* other = varnoke::test::createPlugin();
     FUZZ_CHECK(other != nullptr);
     std::vector<unsigned char> copy = saved;
     dispatch(other, Op::setChunk, 0, static_cast<VstIntPtr>(copy.size()), copy.data());
@@ -76,4 +76,4 @@ void runStateChunk(const std::uint8_t* data, std::size_t size)
     dispatch(other, Op::close);
     dispatch(effect, Op::close);
 }
-}  // namespace fuzz
+}  // namespace varnoke::test::fuzz

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -295,4 +295,4 @@ TEST_F(DispatcherTest, EditorRectangleIsTheEditorSize)
     EXPECT_EQ(0, dispatch(effect, effEditIdle));
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

@@ -16,7 +16,7 @@
 #include <functional>
 #include <thread>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -595,4 +595,4 @@ TEST_F(EditorInHostWindowTest, EditorOpenedFromAnotherHostThreadPaintsAndFollows
         EXPECT_EQ(0, compareImages(followed, reference, knob.bounds, colourTolerance).differingPixels) << knob.name;
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

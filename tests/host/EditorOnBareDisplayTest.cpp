@@ -10,8 +10,8 @@
 #include "PrivateXServer.h"
 #include "RgbImage.h"
 #include "X11HostWindow.h"
-#include "XErrorRecorder.h"
 #include "XServerResources.h"
+#include "support/XErrorRecorder.h"
 
 #include <chrono>
 #include <filesystem>
@@ -20,7 +20,7 @@
 #include <string>
 #include <thread>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -280,4 +280,4 @@ INSTANTIATE_TEST_SUITE_P(BareDisplay, EditorOnBareDisplayTest,
                          ::testing::Values(ErrorHandling::xlibDefault, ErrorHandling::recording),
                          [](const auto& info) { return nameOf(info.param); });
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

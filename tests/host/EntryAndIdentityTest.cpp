@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -40,7 +40,7 @@ TEST(Export, DynamicSymbolTableHoldsOnlyTheEntry)
 
 TEST_F(EntryTest, AsksTheHostVersionWithANullEffect)
 {
-    AEffect* effect = library->create();
+    AEffect* effect = library->create(RecordingHost::callback);
     ASSERT_NE(nullptr, effect);
     live.push_back(effect);
 
@@ -54,7 +54,7 @@ TEST_F(EntryTest, AsksTheHostVersionWithANullEffect)
 TEST_F(EntryTest, HostAnsweringVersionZeroGetsNull)
 {
     RecordingHost::versionAnswer = 0;
-    EXPECT_EQ(nullptr, library->create());
+    EXPECT_EQ(nullptr, library->create(RecordingHost::callback));
     EXPECT_EQ(1, RecordingHost::count(audioMasterVersion));
 
     // Nothing was left behind: a later host still gets a working instance.
@@ -120,4 +120,4 @@ TEST_F(IdentityTest, FlagsStayAfterOpenAndAcrossSwitching)
     EXPECT_EQ(2, effect->numInputs);
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

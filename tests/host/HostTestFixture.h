@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PluginLibrary.h"
+#include "BuiltPlugin.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +8,13 @@
 #include <array>
 #include <vector>
 
-namespace host
+namespace varnoke::test
 {
 // Loads Varnoke.so once per test suite and closes every instance a test opened.
 class HostTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { library = new PluginLibrary; }
+    static void SetUpTestSuite() { library = new PluginLibrary(builtPluginPath()); }
     static void TearDownTestSuite()
     {
         delete library;
@@ -23,7 +23,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(library->isLoaded()) << library->getError();
+        ASSERT_TRUE(library->isLoaded()) << library->error();
         RecordingHost::reset();
     }
 
@@ -80,4 +80,4 @@ inline std::vector<float> impulse(std::size_t frames, float height = 1.0f)
     samples[0] = height;
     return samples;
 }
-}  // namespace host
+}  // namespace varnoke::test

@@ -4,7 +4,7 @@
 
 #include "support/BitPatterns.h"
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -69,7 +69,7 @@ TEST_F(LifetimeTest, UnloadingAndReloadingTheLibrary)
 {
     TearDownTestSuite();
     SetUpTestSuite();
-    ASSERT_TRUE(library->isLoaded()) << library->getError();
+    ASSERT_TRUE(library->isLoaded()) << library->error();
     AEffect* effect = openInstance();
     ASSERT_NE(nullptr, effect);
     EXPECT_EQ(3, effect->numParams);
@@ -92,4 +92,4 @@ TEST_F(LifetimeTest, HostCallbacksDuringOrdinaryUse)
     EXPECT_EQ(1, RecordingHost::count(audioMasterVersion));
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

@@ -11,7 +11,7 @@
 
 extern char** environ;
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -92,4 +92,4 @@ PrivateXServer::~PrivateXServer()
     {
     }
 }
-}  // namespace host
+}  // namespace varnoke::test

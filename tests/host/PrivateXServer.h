@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace host
+namespace varnoke::test
 {
 // An X server of the test's own (Xvfb, 24 bits), that no window manager and
 // no other test has touched: only the atoms every server has exist on it.
@@ -34,4 +34,4 @@ private:
     std::string displayName;
     std::optional<std::string> previousDisplay;
 };
-}  // namespace host
+}  // namespace varnoke::test

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -407,4 +407,4 @@ TEST_F(ProcessingTest, EmptyAndNegativeBlocksDoNothing)
     EXPECT_EQ(defaultImpulse, firstFour(processStereo(effect, impulse(blockFrames), impulse(blockFrames)).left));
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

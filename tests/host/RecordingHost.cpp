@@ -1,6 +1,6 @@
 #include "RecordingHost.h"
 
-namespace host
+namespace varnoke::test
 {
 std::mutex RecordingHost::mutex;
 std::vector<HostCall> RecordingHost::recorded;
@@ -58,4 +58,4 @@ std::vector<int> RecordingHost::opcodes(AEffect* effect)
             result.push_back(call.opcode);
     return result;
 }
-}  // namespace host
+}  // namespace varnoke::test

@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
-namespace host
+namespace varnoke::test
 {
+// The test hosts use the host side's own names for the ABI's numbers.
+using namespace varnoke::host;
+
 struct HostCall
 {
     AEffect* effect;
@@ -37,4 +40,4 @@ private:
     static std::mutex mutex;
     static std::vector<HostCall> recorded;
 };
-}  // namespace host
+}  // namespace varnoke::test

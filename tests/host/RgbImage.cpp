@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace host
+namespace varnoke::test
 {
 RgbImage::RgbImage(int newWidth, int newHeight)
     : width(newWidth)
@@ -98,4 +98,4 @@ ImageDifference compareImages(const RgbImage& a, const RgbImage& b, const PixelR
         }
     return difference;
 }
-}  // namespace host
+}  // namespace varnoke::test

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace host
+namespace varnoke::test
 {
 struct PixelRect
 {
@@ -51,4 +51,4 @@ struct ImageDifference
 };
 
 ImageDifference compareImages(const RgbImage& a, const RgbImage& b, const PixelRect& area, int tolerance);
-}  // namespace host
+}  // namespace varnoke::test

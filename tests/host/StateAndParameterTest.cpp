@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -137,4 +137,4 @@ TEST_F(ChunkTest, UnusableChunksChangeNothing)
     EXPECT_SAME_BITS(0.5f, effect->getParameter(effect, 2));
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

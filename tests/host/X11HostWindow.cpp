@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -159,4 +159,4 @@ void X11HostWindow::releaseButton()
     XSync(display, False);
     buttonHeld = false;
 }
-}  // namespace host
+}  // namespace varnoke::test

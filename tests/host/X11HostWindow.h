@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace host
+namespace varnoke::test
 {
 // The test host's own X11 side: a connection, a top-level window that a
 // plug-in editor is opened into, screenshots of it, and real pointer input
@@ -53,4 +53,4 @@ private:
     Window window;
     bool buttonHeld = false;
 };
-}  // namespace host
+}  // namespace varnoke::test

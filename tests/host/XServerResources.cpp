@@ -2,7 +2,7 @@
 
 #include <X11/extensions/XRes.h>
 
-namespace host
+namespace varnoke::test
 {
 std::optional<long> countServerResources(Display* display, const char* typeName)
 {
@@ -31,4 +31,4 @@ std::optional<long> countServerResources(Display* display, const char* typeName)
     XFree(clients);
     return total;
 }
-}  // namespace host
+}  // namespace varnoke::test

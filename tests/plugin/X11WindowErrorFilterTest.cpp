@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "X11WindowErrorFilter.h"
-#include "host/XErrorRecorder.h"
+#include "support/XErrorRecorder.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -89,10 +89,10 @@ const Request requestsOnAMissingWindow[] = {
 
 std::size_t errorsAfter(Display* display, const Request& request, Window window)
 {
-    const host::XErrorRecorder recorder;
+    const varnoke::test::XErrorRecorder recorder;
     request.send(display, window);
     XSync(display, False);
-    return host::XErrorRecorder::recorded().size();
+    return varnoke::test::XErrorRecorder::recorded().size();
 }
 
 TEST_F(X11WindowErrorFilterTest, TakesOnlyMissingWindowErrorsAboutWatchedWindowsOnItsConnection)
@@ -128,11 +128,11 @@ TEST_F(X11WindowErrorFilterTest, LetsOtherErrorsAboutAWatchedWindowThrough)
 {
     const Window window = XCreateSimpleWindow(filtered, DefaultRootWindow(filtered), 0, 0, 10, 10, 0, 0, 0);
     watch(window);
-    const host::XErrorRecorder recorder;
+    const varnoke::test::XErrorRecorder recorder;
     const unsigned char data = 0;
     XChangeProperty(filtered, window, Atom{0}, XA_STRING, 8, PropModeReplace, &data, 1);  // no such atom
     XSync(filtered, False);
-    EXPECT_EQ(1u, host::XErrorRecorder::recorded().size());
+    EXPECT_EQ(1u, varnoke::test::XErrorRecorder::recorded().size());
     unwatch(window);
     XDestroyWindow(filtered, window);
 }

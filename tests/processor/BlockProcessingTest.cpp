@@ -283,10 +283,10 @@ TEST(BlockProcessing, AllocatesNothing)
     juce::AudioSampleBuffer mono(channels, 1, 512);
     juce::MidiBuffer midi;
 
-    const std::size_t before = AllocationCounter::allocationsOnThisThread();
+    const std::size_t before = varnoke::test::allocationsOnThisThread();
     juce::MemoryBlock saved;
     processor.getStateInformation(saved);
-    ASSERT_GT(AllocationCounter::allocationsOnThisThread(), before) << "the allocation counter is not in effect";
+    ASSERT_GT(varnoke::test::allocationsOnThisThread(), before) << "the allocation counter is not in effect";
 
     EXPECT_NO_ALLOCATION(processor.processBlock(stereo, midi));
     EXPECT_NO_ALLOCATION(processor.processBlock(mono, midi));

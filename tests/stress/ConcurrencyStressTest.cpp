@@ -17,8 +17,8 @@
 
 namespace
 {
-using effect_harness::dispatch;
-using effect_harness::Op;
+using varnoke::test::dispatch;
+using varnoke::test::Op;
 using namespace std::chrono_literals;
 
 constexpr auto stressDuration = 3s;
@@ -86,8 +86,8 @@ bool idleUntilKnobsShowParameters(AEffect* effect)
     for (int attempt = 0; attempt < 200; ++attempt)
     {
         dispatch(effect, Op::editIdle);
-        const auto knobs = stress_test::knobValues(effect);
-        if (knobs && *knobs == stress_test::expectedKnobValues(effect))
+        const auto knobs = varnoke::test::knobValues(effect);
+        if (knobs && *knobs == varnoke::test::expectedKnobValues(effect))
             return true;
         std::this_thread::sleep_for(10ms);
     }
@@ -96,8 +96,8 @@ bool idleUntilKnobsShowParameters(AEffect* effect)
 
 TEST(ConcurrencyStress, HostThreadsAudioThreadAndEditorTogether)
 {
-    effect_harness::HostWindow hostWindow;
-    AEffect* effect = effect_harness::createPlugin();  // this thread is now JUCE's message thread
+    varnoke::test::HostWindow hostWindow;
+    AEffect* effect = varnoke::test::createPlugin();  // this thread is now JUCE's message thread
     ASSERT_NE(nullptr, effect);
     dispatch(effect, Op::open);
     dispatch(effect, Op::setSampleRate, 0, 0, nullptr, 48000.0f);
@@ -169,7 +169,7 @@ TEST(ConcurrencyStress, HostThreadsAudioThreadAndEditorTogether)
             .join();
         EXPECT_TRUE(idleUntilKnobsShowParameters(effect));
         EXPECT_EQ((std::array<double, 3>{1.25, 6.25, 8.75}),
-                  stress_test::knobValues(effect).value_or(std::array<double, 3>{}));
+                  varnoke::test::knobValues(effect).value_or(std::array<double, 3>{}));
     }
 
     dispatch(effect, Op::close);

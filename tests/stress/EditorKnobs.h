@@ -5,7 +5,7 @@
 #include <array>
 #include <optional>
 
-namespace stress_test
+namespace varnoke::test
 {
 // The open editor's knob values (low, high, output), or nothing when no editor
 // is open. Message thread only.
@@ -38,4 +38,4 @@ inline std::array<double, 3> expectedKnobValues(AEffect* effect)
         values[static_cast<std::size_t>(i)] = static_cast<double>(effect->getParameter(effect, i) * 10.0f);
     return values;
 }
-}  // namespace stress_test
+}  // namespace varnoke::test

@@ -17,8 +17,8 @@
 
 namespace
 {
-using effect_harness::dispatch;
-using effect_harness::Op;
+using varnoke::test::dispatch;
+using varnoke::test::Op;
 
 std::atomic<int> hostDisplayUpdates{0};
 
@@ -26,7 +26,7 @@ VstIntPtr countingHost(AEffect* effect, int opcode, int index, VstIntPtr value, 
 {
     if (opcode == static_cast<int>(varnoke::vst::HostOpcode::updateDisplay))
         ++hostDisplayUpdates;
-    return effect_harness::hostCallback(effect, opcode, index, value, ptr, opt);
+    return varnoke::test::hostCallback(effect, opcode, index, value, ptr, opt);
 }
 
 struct NanSource
@@ -61,12 +61,11 @@ class EditorWithNanParameter : public ::testing::TestWithParam<NanSource>
 
 TEST_P(EditorWithNanParameter, ShowsTheLowestPositionAndStaysQuiet)
 {
-    effect_harness::HostWindow hostWindow;
+    varnoke::test::HostWindow hostWindow;
     if (!hostWindow.isAvailable())
         GTEST_SKIP() << "needs an X display (run under xvfb-run)";
 
-    AEffect* effect =
-        varnoke::VstPluginInstance::create(countingHost, [] { return varnoke::createPluginProcessor(); });
+    AEffect* effect = varnoke::VstPluginInstance::create(countingHost, [] { return varnoke::createPluginProcessor(); });
     ASSERT_NE(nullptr, effect);
     dispatch(effect, Op::open);
     ASSERT_EQ(1, dispatch(effect, Op::editOpen, 0, 0, hostWindow.handle()));
@@ -81,7 +80,7 @@ TEST_P(EditorWithNanParameter, ShowsTheLowestPositionAndStaysQuiet)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 
-    const auto knobs = stress_test::knobValues(effect);
+    const auto knobs = varnoke::test::knobValues(effect);
     ASSERT_TRUE(knobs.has_value());
     for (const double knob : *knobs)
         EXPECT_FALSE(std::isnan(knob));
@@ -92,7 +91,7 @@ TEST_P(EditorWithNanParameter, ShowsTheLowestPositionAndStaysQuiet)
     effect->setParameter(effect, 1, 0.25f);
     effect->setParameter(effect, 2, 0.75f);
     EXPECT_EQ((std::array<double, 3>{5.0, 2.5, 7.5}),
-              stress_test::knobValues(effect).value_or(std::array<double, 3>{}));
+              varnoke::test::knobValues(effect).value_or(std::array<double, 3>{}));
 
     dispatch(effect, Op::close);
 }

@@ -12,8 +12,8 @@
 
 namespace
 {
-using effect_harness::dispatch;
-using effect_harness::Op;
+using varnoke::test::dispatch;
+using varnoke::test::Op;
 
 constexpr int warmUpCycles = 50;
 constexpr int cycles = 1000;
@@ -34,10 +34,10 @@ template <typename Cycle> void expectFlatMemoryOver(const char* what, Cycle cycl
 {
     for (int i = 0; i < warmUpCycles; ++i)
         cycle();
-    const long before = effect_harness::residentBytes();
+    const long before = varnoke::test::residentBytes();
     for (int i = 0; i < cycles; ++i)
         cycle();
-    const long after = effect_harness::residentBytes();
+    const long after = varnoke::test::residentBytes();
 
     std::cout << what << ": resident memory " << before / 1024 << " kB before, " << after / 1024 << " kB after "
               << cycles << " cycles (" << (after - before) / 1024 << " kB growth)\n";
@@ -51,11 +51,11 @@ template <typename Cycle> void expectFlatMemoryOver(const char* what, Cycle cycl
 
 TEST(Endurance, EditorOpenCloseCyclesKeepMemoryFlat)
 {
-    effect_harness::HostWindow hostWindow;
+    varnoke::test::HostWindow hostWindow;
     if (!hostWindow.isAvailable())
         GTEST_SKIP() << "needs an X display (run under xvfb-run)";
 
-    AEffect* effect = effect_harness::createPlugin();
+    AEffect* effect = varnoke::test::createPlugin();
     ASSERT_NE(nullptr, effect);
     dispatch(effect, Op::open);
 
@@ -76,7 +76,7 @@ TEST(Endurance, InstanceCreateDestroyCyclesKeepMemoryFlat)
     // and goes down with every one.
     const auto cycle = []
     {
-        AEffect* effect = effect_harness::createPlugin();
+        AEffect* effect = varnoke::test::createPlugin();
         ASSERT_NE(nullptr, effect);
         dispatch(effect, Op::open);
         dispatch(effect, Op::mainsChanged, 0, 1);

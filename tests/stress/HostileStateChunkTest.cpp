@@ -16,8 +16,8 @@
 
 namespace
 {
-using effect_harness::dispatch;
-using effect_harness::Op;
+using varnoke::test::dispatch;
+using varnoke::test::Op;
 
 std::string repeated(const std::string& text, int times)
 {
@@ -103,7 +103,7 @@ class HostileStateChunk : public ::testing::TestWithParam<HostileChunk>
 
 TEST_P(HostileStateChunk, IsIgnoredAndThePluginKeepsWorking)
 {
-    AEffect* effect = effect_harness::createPlugin();
+    AEffect* effect = varnoke::test::createPlugin();
     ASSERT_NE(nullptr, effect);
     dispatch(effect, Op::open);
     effect->setParameter(effect, 0, 0.25f);
@@ -143,7 +143,7 @@ TEST(StateChunkLimits, StatesAtTheLimitsStillRestore)
 // Another plug-in's state, nested a few levels, is still read as before.
 TEST(NestedStateChunk, ModeratelyNestedStateStillRestores)
 {
-    AEffect* effect = effect_harness::createPlugin();
+    AEffect* effect = varnoke::test::createPlugin();
     ASSERT_NE(nullptr, effect);
     auto chunk = stateChunkWithText("<state low_contour=\"0.5\" process=\"0.25\" output_g=\"1\">" +
                                     repeated("<a x='>'>", 100) + repeated("</a>", 100) + "<b/><!-- c --></state>");
@@ -164,7 +164,7 @@ namespace
 // it built (found by the host-call fuzzer); such a name is ignored.
 TEST(ProgramName, NotUtf8IsIgnored)
 {
-    AEffect* effect = effect_harness::createPlugin();
+    AEffect* effect = varnoke::test::createPlugin();
     ASSERT_NE(nullptr, effect);
     for (const char* name : {"\xff", "abc\xf4", "\xe2\x82", "\xc0\x80", "Preset"})
     {

@@ -16,8 +16,8 @@
 
 namespace
 {
-using effect_harness::dispatch;
-using effect_harness::Op;
+using varnoke::test::dispatch;
+using varnoke::test::Op;
 
 constexpr float sampleRate = 44100.0f;
 constexpr int blockFrames = 512;
@@ -121,7 +121,7 @@ class NonFiniteValues : public ::testing::TestWithParam<BadValues>
 protected:
     void SetUp() override
     {
-        effect = effect_harness::createPlugin();
+        effect = varnoke::test::createPlugin();
         ASSERT_NE(nullptr, effect);
         dispatch(effect, Op::open);
         dispatch(effect, Op::setSampleRate, 0, 0, nullptr, sampleRate);
@@ -223,12 +223,12 @@ class UnplayableSampleRate : public ::testing::TestWithParam<float>
 
 TEST_P(UnplayableSampleRate, IsPlayedAt44100)
 {
-    AEffect* effect = effect_harness::createPlugin();
+    AEffect* effect = varnoke::test::createPlugin();
     ASSERT_NE(nullptr, effect);
     dispatch(effect, Op::open);
     dispatch(effect, Op::setSampleRate, 0, 0, nullptr, GetParam());
     dispatch(effect, Op::mainsChanged, 0, 1);
-    EXPECT_EQ(44100.0, effect_harness::processorOf(effect).getSampleRate());
+    EXPECT_EQ(44100.0, varnoke::test::processorOf(effect).getSampleRate());
 
     std::vector<float> left(blockFrames, 0.5f), right(blockFrames, -0.5f);
     float* channels[] = {left.data(), right.data()};

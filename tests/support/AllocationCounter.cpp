@@ -25,7 +25,7 @@ void* allocateAligned(std::size_t size, std::align_val_t alignment)
 }
 }  // namespace
 
-std::size_t AllocationCounter::allocationsOnThisThread()
+std::size_t varnoke::test::allocationsOnThisThread()
 {
     return allocationCount;
 }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
-namespace effect_harness
+namespace varnoke::test
 {
 HostWindow::HostWindow()
 {
@@ -37,4 +37,4 @@ HostWindow::~HostWindow()
     XDestroyWindow(connection, window);
     XCloseDisplay(connection);
 }
-}  // namespace effect_harness
+}  // namespace varnoke::test

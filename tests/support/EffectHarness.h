@@ -14,7 +14,7 @@
 #include <memory>
 #include <unistd.h>
 
-namespace effect_harness
+namespace varnoke::test
 {
 using Op = varnoke::vst::EffectOpcode;
 
@@ -72,4 +72,4 @@ inline long residentBytes()
     statm >> sizePages >> residentPages;
     return residentPages * sysconf(_SC_PAGESIZE);
 }
-}  // namespace effect_harness
+}  // namespace varnoke::test

@@ -2,6 +2,7 @@
 // the process ends.
 
 #include "AtomicOutputFile.h"
+#include "RenderError.h"
 #include "TemporaryFileCleanup.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,8 @@
 
 namespace
 {
+using varnoke::render::AtomicOutputFile;
+namespace cleanup = varnoke::render::cleanup;
 using Naming = AtomicOutputFile::Naming;
 
 class AtomicOutputFileTest : public ::testing::Test
@@ -73,19 +76,17 @@ TEST_F(AtomicOutputFileTest, CommitReplacesTheDestinationAndDiscardLeavesIt)
         std::ofstream(folder + "/out.wav") << "old";
         {
             AtomicOutputFile output(folder + "/out.wav", naming);
-            std::string error;
-            ASSERT_TRUE(output.open(error)) << error;
+            ASSERT_NO_THROW(output.open());
             ASSERT_TRUE(writeText(output, "discarded"));
         }
         EXPECT_EQ((std::vector<std::string>{"out.wav"}), namesInFolder());
         EXPECT_EQ("old", contentOf("out.wav"));
 
         AtomicOutputFile output(folder + "/out.wav", naming);
-        std::string error;
-        ASSERT_TRUE(output.open(error)) << error;
+        ASSERT_NO_THROW(output.open());
         ASSERT_TRUE(writeText(output, "new"));
         EXPECT_EQ("old", contentOf("out.wav"));  // nothing shows before the commit
-        ASSERT_TRUE(output.commit(error)) << error;
+        ASSERT_NO_THROW(output.commit());
         EXPECT_EQ((std::vector<std::string>{"out.wav"}), namesInFolder());
         EXPECT_EQ("new", contentOf("out.wav"));
     }
@@ -100,10 +101,17 @@ constexpr int noUnnamedFiles = 3;
 {
     const rlimit noCore = {0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
-    TemporaryFileCleanup::installSignalHandlers();
+    cleanup::installSignalHandlers();
     AtomicOutputFile output(destination, naming);
-    std::string error;
-    if (!output.open(error) || !writeText(output, "partial"))
+    try
+    {
+        output.open();
+    }
+    catch (const varnoke::render::RenderError&)
+    {
+        _exit(1);
+    }
+    if (!writeText(output, "partial"))
         _exit(1);
     if (naming == Naming::unnamedWhenPossible && !output.isUnnamed())
         _exit(noUnnamedFiles);
@@ -146,7 +154,7 @@ TEST_F(AtomicOutputFileTest, IgnoredSignalsStayIgnored)
     if (child == 0)
     {
         signal(SIGHUP, SIG_IGN);
-        TemporaryFileCleanup::installSignalHandlers();
+        cleanup::installSignalHandlers();
         kill(getpid(), SIGHUP);
         _exit(0);
     }

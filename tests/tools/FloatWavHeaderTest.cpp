@@ -8,6 +8,8 @@
 
 namespace
 {
+using varnoke::render::floatWavHeaderSize;
+using varnoke::render::makeFloatWavHeader;
 using Bytes = std::vector<unsigned char>;
 
 std::uint64_t littleEndianAt(const Bytes& bytes, size_t offset, int size)
@@ -26,8 +28,8 @@ std::string tagAt(const Bytes& bytes, size_t offset)
 
 TEST(FloatWavHeader, HasTheFormatExtensionSizeAndAFactChunk)
 {
-    const Bytes header = FloatWavHeader::make(2, 48000.0, 1000);
-    ASSERT_EQ(FloatWavHeader::size, header.size());
+    const Bytes header = makeFloatWavHeader(2, 48000.0, 1000);
+    ASSERT_EQ(floatWavHeaderSize, header.size());
     EXPECT_EQ("RIFF", tagAt(header, 0));
     EXPECT_EQ(86u + 8000u, littleEndianAt(header, 4, 4));
     EXPECT_EQ("WAVE", tagAt(header, 8));
@@ -62,8 +64,8 @@ TEST(FloatWavHeader, BecomesRf64WhenTheSizesOutgrow32Bits)
     for (const Case c : {Case{largestPlain, false}, Case{largestPlain + 1, true}, Case{std::uint64_t{1} << 34, true}})
     {
         SCOPED_TRACE(c.frames);
-        const Bytes header = FloatWavHeader::make(2, 44100.0, c.frames);
-        ASSERT_EQ(FloatWavHeader::size, header.size());
+        const Bytes header = makeFloatWavHeader(2, 44100.0, c.frames);
+        ASSERT_EQ(floatWavHeaderSize, header.size());
         const std::uint64_t dataSize = c.frames * 8;
         EXPECT_EQ(c.rf64 ? "RF64" : "RIFF", tagAt(header, 0));
         EXPECT_EQ(c.rf64 ? "ds64" : "JUNK", tagAt(header, 12));

@@ -1,4 +1,6 @@
 #include "FxPreset.h"
+#include "ProductIdentity.h"
+#include "RenderError.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +9,8 @@
 
 namespace
 {
+using namespace varnoke::render;
+using varnoke::product::fourCharacterCode;
 using Bytes = std::vector<unsigned char>;
 
 const Bytes stateChunk = {'V', 'C', '2', '!', 3, 0, 0, 0, '<', 'a', '>', 0};
@@ -59,8 +63,7 @@ TEST(FxPreset, RoundTripsBothKinds)
     for (const auto kind : {FxPreset::Kind::program, FxPreset::Kind::bank})
     {
         FxPreset read;
-        std::string error;
-        ASSERT_TRUE(readFxPreset(writeFxPreset(varnokePreset(kind), 3, 0), read, error)) << error;
+        ASSERT_NO_THROW(read = readFxPreset(writeFxPreset(varnokePreset(kind), 3, 0)));
         EXPECT_EQ(kind, read.kind);
         EXPECT_EQ(fourCharacterCode("Plug"), read.pluginId);
         EXPECT_EQ(100, read.pluginVersion);
@@ -94,8 +97,7 @@ Bytes parameterListFile(std::initializer_list<float> values)
 TEST(FxPreset, ReadsTheParameterListForm)
 {
     FxPreset read;
-    std::string error;
-    ASSERT_TRUE(readFxPreset(parameterListFile({0.25f, 0.75f}), read, error)) << error;
+    ASSERT_NO_THROW(read = readFxPreset(parameterListFile({0.25f, 0.75f})));
     EXPECT_FALSE(read.hasChunk());
     EXPECT_EQ((std::vector<float>{0.25f, 0.75f}), read.parameters);
 }
@@ -126,9 +128,16 @@ TEST(FxPreset, RefusesMalformedFiles)
     };
     for (const auto& [name, bytes] : cases)
     {
-        FxPreset read;
         std::string error;
-        EXPECT_FALSE(readFxPreset(bytes, read, error)) << name;
+        try
+        {
+            readFxPreset(bytes);
+            ADD_FAILURE() << name << " was read";
+        }
+        catch (const RenderError& refusal)
+        {
+            error = refusal.what();
+        }
         EXPECT_FALSE(error.empty()) << name;
         EXPECT_EQ(std::string::npos, error.find('\n')) << name;
     }

@@ -2,6 +2,7 @@
 // exit status and the one line on standard error.
 
 #include "FxPreset.h"
+#include "ProductIdentity.h"
 #include "VarnokeAudioProcessor.h"
 #include "support/BitPatterns.h"
 #include "support/CommandOutput.h"
@@ -29,6 +30,10 @@ extern char** environ;
 
 namespace
 {
+using varnoke::product::fourCharacterCode;
+using varnoke::render::FxPreset;
+using varnoke::render::writeFxPreset;
+
 struct RunResult
 {
     int status = -1;

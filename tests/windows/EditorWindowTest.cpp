@@ -11,7 +11,7 @@
 #include <set>
 #include <vector>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -191,7 +191,7 @@ TEST_F(EditorWindowTest, OpensInTheHostWindowAndRepaintsFromTheHostMessageLoop)
     EXPECT_EQ(width, editorClient.right);
     EXPECT_EQ(height, editorClient.bottom);
     // Its window class is registered for the DLL, not for the program, so unloading the DLL takes it along.
-    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(library->getHandle()), GetClassLongPtrW(editorWindow, GCLP_HMODULE));
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(library->nativeHandle()), GetClassLongPtrW(editorWindow, GCLP_HMODULE));
 
     runMessageLoop(800);
     const Picture opened = capture(hostWindow);
@@ -236,4 +236,4 @@ TEST_F(EditorWindowTest, IdleCallsPaintQueuedRepaints)
     DestroyWindow(hostWindow);
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

@@ -7,19 +7,19 @@
 #include <string>
 #include <vector>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
 TEST(ModuleExport, OrdinalOneIsTheEntry)
 {
-    PluginLibrary library;
-    ASSERT_TRUE(library.isLoaded()) << library.getError();
-    const auto byName = GetProcAddress(library.getHandle(), "VSTPluginMain");
-    const auto byOrdinal = GetProcAddress(library.getHandle(), MAKEINTRESOURCEA(1));
+    PluginLibrary library(builtPluginPath());
+    ASSERT_TRUE(library.isLoaded()) << library.error();
+    const auto byName = GetProcAddress(static_cast<HMODULE>(library.nativeHandle()), "VSTPluginMain");
+    const auto byOrdinal = GetProcAddress(static_cast<HMODULE>(library.nativeHandle()), MAKEINTRESOURCEA(1));
     EXPECT_NE(nullptr, byName);
     EXPECT_EQ(byName, byOrdinal);
-    EXPECT_EQ(nullptr, GetProcAddress(library.getHandle(), MAKEINTRESOURCEA(2)));
+    EXPECT_EQ(nullptr, GetProcAddress(static_cast<HMODULE>(library.nativeHandle()), MAKEINTRESOURCEA(2)));
 }
 
 class VersionResourceTest : public ::testing::Test
@@ -28,10 +28,10 @@ protected:
     void SetUp() override
     {
         DWORD ignored = 0;
-        const DWORD size = GetFileVersionInfoSizeW(PluginLibrary::path().c_str(), &ignored);
+        const DWORD size = GetFileVersionInfoSizeW(builtPluginPath().c_str(), &ignored);
         ASSERT_NE(0u, size) << "no version resource, error " << GetLastError();
         data.resize(size);
-        ASSERT_TRUE(GetFileVersionInfoW(PluginLibrary::path().c_str(), 0, size, data.data()));
+        ASSERT_TRUE(GetFileVersionInfoW(builtPluginPath().c_str(), 0, size, data.data()));
     }
 
     // The value under a version-information path, or null.
@@ -98,4 +98,4 @@ TEST_F(VersionResourceTest, StringsOfTheTranslation)
     }
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

@@ -6,7 +6,7 @@
 #include <memory>
 #include <random>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -58,7 +58,7 @@ float inputSample(Input input, int channel, long frame, std::mt19937& generator)
 
 void renderCase(const PluginLibrary& library, const ProgrammeCase& programmeCase, std::vector<float>& result)
 {
-    AEffect* effect = library.create();
+    AEffect* effect = library.create(RecordingHost::callback);
     if (effect == nullptr)
         return;
     dispatch(effect, effOpen);
@@ -138,4 +138,4 @@ bool readSamples(const char* path, std::vector<float>& samples)
     }
     return std::feof(file.get()) != 0;
 }
-}  // namespace host
+}  // namespace varnoke::test

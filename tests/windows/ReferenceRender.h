@@ -1,11 +1,11 @@
 #pragma once
 
-#include "host/PluginLibrary.h"
+#include "host/BuiltPlugin.h"
 
 #include <cstdint>
 #include <vector>
 
-namespace host
+namespace varnoke::test
 {
 // A fixed programme of audio through the plug-in: impulses, seeded noise and
 // very quiet noise, at several sample rates, parameter settings and block
@@ -20,4 +20,4 @@ std::vector<float> renderReferenceProgramme(const PluginLibrary& library);
 // The file format: the floats' bit patterns as little-endian 32-bit words.
 bool writeSamples(const char* path, const std::vector<float>& samples);
 bool readSamples(const char* path, std::vector<float>& samples);
-}  // namespace host
+}  // namespace varnoke::test

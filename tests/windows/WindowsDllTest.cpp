@@ -19,7 +19,7 @@
 #include <string>
 #include <sys/stat.h>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -149,8 +149,8 @@ TEST_F(WindowsDllTest, OutputUnderWineEqualsTheLinuxBuildBitForBit)
     if (!readSamples(windowsOutputPath.c_str(), windowsOutput))
         GTEST_SKIP() << windowsOutputPath << " is missing: the Windows test host writes it (windows_host_tests)";
 
-    PluginLibrary library;
-    ASSERT_TRUE(library.isLoaded()) << library.getError();
+    PluginLibrary library(builtPluginPath());
+    ASSERT_TRUE(library.isLoaded()) << library.error();
     const auto linuxOutput = renderReferenceProgramme(library);
 
     ASSERT_FALSE(linuxOutput.empty());
@@ -167,4 +167,4 @@ TEST_F(WindowsDllTest, OutputUnderWineEqualsTheLinuxBuildBitForBit)
                              << windowsOutput[first];
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

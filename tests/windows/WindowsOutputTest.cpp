@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -15,8 +15,8 @@ constexpr const char* outputFile = "windows-output.f32";
 
 TEST(WindowsOutput, RendersTheProgrammeToAFile)
 {
-    PluginLibrary library;
-    ASSERT_TRUE(library.isLoaded()) << library.getError();
+    PluginLibrary library(builtPluginPath());
+    ASSERT_TRUE(library.isLoaded()) << library.error();
     const auto samples = renderReferenceProgramme(library);
     ASSERT_FALSE(samples.empty());
     ASSERT_TRUE(writeSamples(outputFile, samples)) << "cannot write " << outputFile;
@@ -27,4 +27,4 @@ TEST(WindowsOutput, RendersTheProgrammeToAFile)
     EXPECT_EQ(0, std::memcmp(samples.data(), again.data(), samples.size() * sizeof(float)));
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

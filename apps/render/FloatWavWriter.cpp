@@ -1,0 +1,49 @@
+#include "FloatWavWriter.h"
+
+#include "FloatWavHeader.h"
+
+#include <cstring>
+
+namespace varnoke::render
+{
+FloatWavWriter::FloatWavWriter(juce::OutputStream* stream, double rate, int channels)
+    : AudioFormatWriter(stream, "WAV file", rate, static_cast<unsigned int>(channels), 32)
+{
+    usesFloatingPointData = true;
+    ok = writeHeader();
+}
+
+FloatWavWriter::~FloatWavWriter()
+{
+    if (ok && output->setPosition(0))
+        writeHeader();
+}
+
+bool FloatWavWriter::writeHeader()
+{
+    const auto header = makeFloatWavHeader(static_cast<int>(numChannels), sampleRate, framesWritten);
+    return output->write(header.data(), header.size());
+}
+
+bool FloatWavWriter::write(const int** samples, int numFrames)
+{
+    if (!ok)
+        return false;
+    const auto channels = static_cast<size_t>(numChannels);
+    const auto frames = static_cast<size_t>(numFrames);
+    interleaved.resize(frames * channels * 4);
+    unsigned char* byte = interleaved.data();
+    for (size_t frame = 0; frame < frames; ++frame)
+        for (size_t channel = 0; channel < channels; ++channel)
+        {
+            std::uint32_t bits;
+            std::memcpy(&bits, reinterpret_cast<const float*>(samples[channel]) + frame, sizeof bits);
+            for (int shift = 0; shift < 32; shift += 8)
+                *byte++ = static_cast<unsigned char>(bits >> shift);  // little-endian
+        }
+    ok = output->write(interleaved.data(), interleaved.size());
+    if (ok)
+        framesWritten += frames;
+    return ok;
+}
+}  // namespace varnoke::render

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnoke::render
+{
+// The knob settings of one rendering, in the host's 0..1 units.
+struct KnobSettings
+{
+    std::optional<float> lowContour;
+    std::optional<float> process;
+    std::optional<float> output;
+};
+
+struct RenderOptions
+{
+    std::string input;   // empty: the built-in demo
+    std::string output;  // empty: derived from the input's name
+    KnobSettings knobs;
+    bool bypass = false;
+    int blockSize = 512;
+    int bits = 32;
+    std::string preset;
+    std::string savePreset;
+    std::string plot;
+    std::vector<KnobSettings> compare;
+    bool info = false;
+    std::string plugin;
+    bool help = false;
+};
+
+// Parses the command line; throws RenderError with a one-line reason when it
+// asks for something impossible.
+RenderOptions parseRenderOptions(const std::vector<std::string>& arguments);
+
+const char* renderUsage();
+}  // namespace varnoke::render
