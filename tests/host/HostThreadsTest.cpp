@@ -16,7 +16,7 @@
 #include <future>
 #include <thread>
 
-namespace host
+namespace varnoke::test
 {
 namespace
 {
@@ -426,4 +426,4 @@ TEST_F(HostThreadsTest, IdleStaysBoundedWhenTheHostReopensTheEditorFromItsCallba
     saveArtifact(window->grab(editorArea), "editor-after-reopening-host.png");
 }
 }  // namespace
-}  // namespace host
+}  // namespace varnoke::test

@@ -130,7 +130,7 @@ TEST(StateChunkLimits, StatesAtTheLimitsStillRestore)
 {
     for (const std::string& text : {paddedTo(64 * 1024), withReferences(1024), withExtraAttributes(1021)})
     {
-        AEffect* effect = effect_harness::createPlugin();
+        AEffect* effect = varnoke::test::createPlugin();
         ASSERT_NE(nullptr, effect);
         auto chunk = stateChunkWithText(text);
         dispatch(effect, Op::setChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data());

@@ -24,8 +24,8 @@
 
 namespace
 {
-using effect_harness::dispatch;
-using effect_harness::Op;
+using varnoke::test::dispatch;
+using varnoke::test::Op;
 
 // A range of addresses for this many floats whose pages all show the same
 // small tile of zeroed memory: a host buffer of billions of samples that
@@ -89,8 +89,8 @@ TEST(LargestBlock, DISABLED_IsProcessedWholeAndThePluginPlaysOn)
     const TiledBuffer buffer(static_cast<std::size_t>(largest));
     ASSERT_NE(nullptr, buffer.data()) << "could not map the tiled buffer";
 
-    AEffect* effect = effect_harness::createPlugin();
-    AEffect* reference = effect_harness::createPlugin();
+    AEffect* effect = varnoke::test::createPlugin();
+    AEffect* reference = varnoke::test::createPlugin();
     ASSERT_NE(nullptr, effect);
     ASSERT_NE(nullptr, reference);
     for (AEffect* instance : {effect, reference})
