@@ -1,6 +1,6 @@
 # Cross-compiles for 64-bit Windows with Debian's mingw-w64 (posix threads:
 # the win32 thread model has no std::mutex, which JUCE needs).
-# Used by tools/build-windows.sh for Varnoke.dll and for the static libpng and
+# Used by scripts/build-windows.sh for Varnoke.dll and for the static libpng and
 # libjpeg-turbo it links.
 
 set(CMAKE_SYSTEM_NAME Windows)
@@ -13,7 +13,7 @@ set(CMAKE_AR x86_64-w64-mingw32-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB x86_64-w64-mingw32-ranlib CACHE FILEPATH "")
 
 # Headers and libraries come from the mingw tree and the static libraries that
-# tools/build-windows.sh builds; programs and CMake packages (JUCE's, whose
+# scripts/build-windows.sh builds; programs and CMake packages (JUCE's, whose
 # code generator runs here) from the build machine.
 set(VARNOKE_WINDOWS_DEPS_PREFIX "" CACHE PATH "Prefix of the static mingw libpng and libjpeg-turbo")
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${VARNOKE_WINDOWS_DEPS_PREFIX})

@@ -1,10 +1,10 @@
 # What JUCE needs from outside on Windows: the static image libraries that
-# tools/build-windows.sh builds (libpng, libjpeg-turbo), mingw's static zlib,
+# scripts/build-windows.sh builds (libpng, libjpeg-turbo), mingw's static zlib,
 # and the Windows system libraries its window, COM and network code calls.
 
 if(NOT VARNOKE_WINDOWS_DEPS_PREFIX OR NOT EXISTS "${VARNOKE_WINDOWS_DEPS_PREFIX}/include/jpeglib.h")
   message(FATAL_ERROR "VARNOKE_WINDOWS_DEPS_PREFIX must name the static mingw libpng and libjpeg-turbo "
-                      "(tools/build-windows.sh builds them)")
+                      "(scripts/build-windows.sh builds them)")
 endif()
 
 add_library(varnoke_windows_libraries INTERFACE)

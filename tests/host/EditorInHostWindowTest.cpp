@@ -68,7 +68,7 @@ protected:
         // Below the windows of the boundary tests, so that a parallel run can't cover it.
         hostWindow = X11HostWindow::open({0, 260, 440, 120}, whyNot);
         if (hostWindow == nullptr)
-            GTEST_SKIP() << "needs a 24-bit X display with the XTEST extension (tools/test.sh runs the tests "
+            GTEST_SKIP() << "needs a 24-bit X display with the XTEST extension (scripts/test.sh runs the tests "
                             "under xvfb-run): "
                          << whyNot;
 

@@ -58,7 +58,7 @@ protected:
         // Where the editor tests put theirs, so that a parallel run can't cover it.
         window = X11HostWindow::open({0, 260, 440, 120}, whyNot);
         if (window == nullptr)
-            GTEST_SKIP() << "needs a 24-bit X display with the XTEST extension (tools/test.sh runs the tests "
+            GTEST_SKIP() << "needs a 24-bit X display with the XTEST extension (scripts/test.sh runs the tests "
                             "under xvfb-run): "
                          << whyNot;
         HostTest::SetUp();

@@ -1,6 +1,6 @@
 // Host threads automating and reading parameters and saving and restoring the
 // state, while the audio thread processes and the host's UI thread opens,
-// idles and closes the editor. Run under ThreadSanitizer by tools/sanitize.sh.
+// idles and closes the editor. Run under ThreadSanitizer by scripts/sanitize.sh.
 
 #include "EditorKnobs.h"
 #include "EffectHarness.h"

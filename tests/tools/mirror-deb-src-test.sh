@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tools/mirror-deb-src.sh on sample apt configurations, never the machine's own:
+# scripts/mirror-deb-src.sh on sample apt configurations, never the machine's own:
 # each folder in CASES_DIR holds input/ (a sources.list and/or sources.list.d/)
 # and expected/ (the files the script must leave in sources.list.d; no expected/
 # means none). For each case the files written must be the expected ones, a
@@ -41,7 +41,7 @@ CONF
     continue
   fi
 
-  if ! first=$("$root/tools/mirror-deb-src.sh" 2>&1); then
+  if ! first=$("$root/scripts/mirror-deb-src.sh" 2>&1); then
     fail "$name: the script failed: $first"
     continue
   fi
@@ -60,7 +60,7 @@ CONF
   done
 
   checksums=$(cd "$etc/sources.list.d" && md5sum ./* 2>/dev/null)
-  second=$("$root/tools/mirror-deb-src.sh" 2>&1)
+  second=$("$root/scripts/mirror-deb-src.sh" 2>&1)
   [[ -z "$second" ]] || fail "$name: a second run did something: $second"
   [[ "$checksums" == "$(cd "$etc/sources.list.d" && md5sum ./* 2>/dev/null)" ]] || fail "$name: a second run changed the files"
 

@@ -69,7 +69,7 @@ protected:
     void SetUp() override
     {
         if (!fileExists(dllPath))
-            GTEST_SKIP() << dllPath << " is not built (tools/build-windows.sh builds it)";
+            GTEST_SKIP() << dllPath << " is not built (scripts/build-windows.sh builds it)";
     }
 };
 

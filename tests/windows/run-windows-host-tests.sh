@@ -17,7 +17,7 @@ command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=("mingw-w64 (g++-
 command -v wine >/dev/null || missing+=("Wine (wine, wine64)")
 command -v xvfb-run >/dev/null || missing+=("xvfb")
 if ((${#missing[@]})); then
-  echo "SKIPPED: the Windows plug-in tests need ${missing[*]}; tools/install-dependencies.sh test installs them."
+  echo "SKIPPED: the Windows plug-in tests need ${missing[*]}; scripts/install-dependencies.sh test installs them."
   exit 77
 fi
 
@@ -28,7 +28,7 @@ mkdir -p "$(dirname "$wine_prefix")"
 wine_prefix=$(cd "$(dirname "$wine_prefix")" && pwd)/$(basename "$wine_prefix")
 artifacts=${3:-$build/test-artifacts}
 log=$build/build-windows.log
-if ! "$root/tools/build-windows.sh" "$build" >"$log" 2>&1; then
+if ! "$root/scripts/build-windows.sh" "$build" >"$log" 2>&1; then
   tail -n 60 "$log"
   echo "The Windows build failed (full log: $log)"
   exit 1

@@ -11,7 +11,7 @@ build=${1:?usage: wine-prefix-recovery-test.sh WINDOWS_BUILD_DIR SCRATCH_DIR}
 scratch=${2:?usage: wine-prefix-recovery-test.sh WINDOWS_BUILD_DIR SCRATCH_DIR}
 
 if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
-  echo "SKIPPED: Wine is not installed; tools/install-dependencies.sh test installs it."
+  echo "SKIPPED: Wine is not installed; scripts/install-dependencies.sh test installs it."
   exit 77
 fi
 

@@ -4,27 +4,25 @@
 #   asan  AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer over
 #         the whole test suite (build-asan)
 #   tsan  ThreadSanitizer over the test programs that use threads (build-tsan)
-# Usage: tools/sanitize.sh [asan|tsan|all]   (default: all)
+# Usage: scripts/sanitize.sh [asan|tsan|all]   (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-all}
-suppressions=$PWD/tools/sanitizers
+suppressions=$PWD/scripts/sanitizers
 
-tools/install-dependencies.sh test
+scripts/install-dependencies.sh test
 
-# Configures and builds one sanitizer build with the given flags; the rest of
-# the arguments are the targets (none: all of them).
+# Configures and builds one sanitizer build from its CMake preset (asan:
+# build-asan, tsan: build-tsan); the rest of the arguments are the targets
+# (none: all of them).
 build() {
-  local dir=$1 flags=$2
-  shift 2
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DVARNOKE_BUILD_TESTS=ON -DVARNOKE_BUILD_BENCHMARKS=OFF \
-    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-    -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >/dev/null
+  local preset=$1
+  shift
+  cmake --preset "$preset" >/dev/null
   if (($#)); then
-    cmake --build "$dir" --target "$@"
+    cmake --build --preset "$preset" --target "$@"
   else
-    cmake --build "$dir"
+    cmake --build --preset "$preset"
   fi
 }
 
@@ -40,18 +38,18 @@ with_display() {
 # UndefinedBehaviorSanitizer reports stay recoverable in the build, so that the
 # suppressions can apply; halt_on_error ends the run at any other report.
 run_asan() {
-  build build-asan "-fsanitize=address,undefined -fno-omit-frame-pointer -g1"
+  build asan
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1
   export LSAN_OPTIONS=suppressions=$suppressions/lsan.supp:print_suppressions=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$suppressions/ubsan.supp
-  # The Windows plug-in runs under Wine, outside the sanitizers' reach; the
-  # README's test command covers it.
-  with_display ctest --test-dir build-asan --output-on-failure -E '^windows_host_tests$|^windows_wine_prefix_recovery$|^WindowsDllTest\.'
+  # The asan test preset leaves out the Windows plug-in: it runs under Wine,
+  # outside the sanitizers' reach, and the README's test command covers it.
+  with_display ctest --preset asan
 }
 
 run_tsan() {
   local programs=(varnoke_boundary_tests varnoke_editor_tests varnoke_host_tests varnoke_stress_tests)
-  build build-tsan "-fsanitize=thread -fno-omit-frame-pointer -g1" "${programs[@]}"
+  build tsan "${programs[@]}"
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$suppressions/tsan.supp
   local status=0
   # The stress program's other tests repeat single-threaded work a thousand

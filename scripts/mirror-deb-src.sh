@@ -41,7 +41,7 @@ for form in list sources; do
     continue
   fi
   content="# The source indexes of the archives configured beside this file, for apt-get source;
-# written by Varnoke's tools/mirror-deb-src.sh from the deb entries here.
+# written by Varnoke's scripts/mirror-deb-src.sh from the deb entries here.
 $entries"
   if [[ ! -f "$target" || "$(cat "$target")" != "$content" ]]; then
     printf '%s\n' "$content" >"$target.new"

@@ -2,13 +2,13 @@
 # Installs what is missing, builds the plug-in Varnoke.so and the offline host
 # varnoke-render, then renders the built-in demo through the plug-in: the dry
 # and the processed demo as WAV files, and the response of the settings as a plot.
-# Usage: tools/demo.sh [BUILD_DIR]     (default: build)
+# Usage: scripts/demo.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-tools/install-dependencies.sh build
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+scripts/install-dependencies.sh build
+cmake --preset default -B "$build" >/dev/null
 cmake --build "$build" --target varnoke-render Varnoke
 
 out="$build/demo"

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Redraws resources/background.png and resources/knobstrip.png with the artwork
 # generator, then renders the editor to docs/editor.png with the new pictures.
-# Usage: tools/make-artwork.sh [BUILD_DIR]     (default: build)
+# Usage: scripts/make-artwork.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-tools/install-dependencies.sh test  # the font packages are in the test list
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+scripts/install-dependencies.sh test  # the font packages are in the test list
+cmake --preset default -B "$build" >/dev/null
 cmake --build "$build" --target varnoke-artwork
 "$build"/tools/artwork/varnoke-artwork resources
 cmake --build "$build" --target varnoke-editor-snapshot

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the 64-bit Windows plug-in, Varnoke.dll, and its Windows test
 # host with mingw-w64, from the same CMake project as the Linux build.
-# Usage: tools/build-windows.sh [BUILD_DIR]     (default: build-windows)
+# Usage: scripts/build-windows.sh [BUILD_DIR]     (default: build-windows)
 # The result is BUILD_DIR/plugin/Varnoke.dll. Debian ships zlib for mingw but
 # not libpng or libjpeg-turbo: they are built once from Debian's source
 # packages, as static libraries, into BUILD_DIR/deps.
@@ -12,7 +12,7 @@ build=${1:-build-windows}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
-tools/install-dependencies.sh windows
+scripts/install-dependencies.sh windows
 
 toolchain=$root/cmake/MingwW64Toolchain.cmake
 deps=$build/deps
@@ -51,8 +51,6 @@ if [[ ! -f "$prefix/.complete" ]]; then
   touch "$prefix/.complete"
 fi
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVARNOKE_WINDOWS_DEPS_PREFIX="$prefix" \
-  -DVARNOKE_BUILD_TESTS=ON -DVARNOKE_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --preset windows -B "$build" -DVARNOKE_WINDOWS_DEPS_PREFIX="$prefix" >/dev/null
 cmake --build "$build"
 echo "Built $build/plugin/Varnoke.dll"

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test (the Windows
 # plug-in too: CTest cross-builds it and runs its test host under Wine).
-# Usage: tools/test.sh [BUILD_DIR]     (default: build)
+# Usage: scripts/test.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-tools/install-dependencies.sh test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNOKE_BUILD_TESTS=ON -DVARNOKE_BUILD_BENCHMARKS=ON >/dev/null
+scripts/install-dependencies.sh test
+cmake --preset default -B "$build" >/dev/null
 cmake --build "$build"
 
 # Window tests need an X display: start a virtual one when there is none.

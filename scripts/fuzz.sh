@@ -2,8 +2,8 @@
 # Builds the libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer on, JUCE included) in build-fuzz and runs each
 # for a bounded time, starting from the committed seed corpus.
-#   tools/fuzz.sh [SECONDS] [TARGET...]   (default: 90 s each; state_chunk host_calls)
-# CI runs the bounded default; for a long run, e.g. tools/fuzz.sh 3600.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]   (default: 90 s each; state_chunk host_calls)
+# CI runs the bounded default; for a long run, e.g. scripts/fuzz.sh 3600.
 # New inputs go to build-fuzz/corpus/TARGET; an input that crashes is saved in
 # build-fuzz/artifacts/ and belongs, minimised, in tests/fuzz/corpus/TARGET/
 # with a regression test.
@@ -14,16 +14,12 @@ shift || true
 targets=("$@")
 ((${#targets[@]})) || targets=(state_chunk host_calls)
 
-tools/install-dependencies.sh test
+scripts/install-dependencies.sh test
 
-flags="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -gline-tables-only"
-CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DVARNOKE_BUILD_TESTS=ON -DVARNOKE_BUILD_BENCHMARKS=OFF -DVARNOKE_BUILD_FUZZERS=ON \
-  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+cmake --preset fuzz >/dev/null
 cmake --build build-fuzz --target "${targets[@]/#/varnoke_fuzz_}"
 
-suppressions=$PWD/tools/sanitizers
+suppressions=$PWD/scripts/sanitizers
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$suppressions/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$suppressions/ubsan.supp

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Varnoke builds and tests with, when missing.
-# Usage: tools/install-dependencies.sh [build|test|windows]
+# Usage: scripts/install-dependencies.sh [build|test|windows]
 #   test also installs the test tools and the Windows cross-build (CI runs the Windows tests);
 #   windows installs the build packages and the Windows cross-build only.
 set -euo pipefail
@@ -8,14 +8,14 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev libflac-dev libvorbis-dev fonts-dejavu-core
   libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev)
-test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales libxtst-dev libxres-dev)
-# Sanitizer runtimes for g++ (tools/sanitize.sh); clang with libFuzzer and its symbolizer (tools/fuzz.sh).
+test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales libxtst-dev libxres-dev clang-format)
+# Sanitizer runtimes for g++ (scripts/sanitize.sh); clang with libFuzzer and its symbolizer (scripts/fuzz.sh).
 test_packages+=(libasan8 libubsan1 libtsan2 clang-14 libclang-rt-14-dev llvm-14)
-# Typefaces of the artwork generator (tools/make-artwork.sh); the build uses the committed PNGs.
+# Typefaces of the artwork generator (scripts/make-artwork.sh); the build uses the committed PNGs.
 test_packages+=(fonts-liberation2 fonts-bebas-neue fonts-dancingscript)
 # Independent WAV readers that check varnoke-render's output files.
 test_packages+=(sox sndfile-programs)
-# Varnoke.dll cross-built with mingw-w64 and tested under Wine (tools/build-windows.sh);
+# Varnoke.dll cross-built with mingw-w64 and tested under Wine (scripts/build-windows.sh);
 # libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them).
 windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb
   googletest)
