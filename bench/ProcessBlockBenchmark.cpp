@@ -1,6 +1,6 @@
-// processBlock on 512-frame stereo blocks: nanoseconds (and CPU cycles where the
-// machine exposes a cycle counter) per stereo frame, for ordinary audio and for
-// a signal that has decayed into the subnormal range.
+// The kernel and processBlock on 512-frame stereo blocks: nanoseconds (and CPU
+// cycles where the machine exposes a cycle counter) per stereo frame, for
+// ordinary audio and for a signal that has decayed into the subnormal range.
 
 #include "BenchSignals.h"
 
@@ -90,10 +90,11 @@ void reportPerFrame(benchmark::State& state, CycleCounter& counter, long long cy
     }
 }
 
-void runBlocks(benchmark::State& state, VarnokeAudioProcessor& processor, juce::AudioSampleBuffer& source)
+// Times processOneBlock on copies of source, one 512-frame stereo block at a time.
+template <typename ProcessOneBlock>
+void runBlocks(benchmark::State& state, const juce::AudioSampleBuffer& source, ProcessOneBlock&& processOneBlock)
 {
     juce::AudioSampleBuffer buffer(2, blockSize);
-    juce::MidiBuffer midi;
     CycleCounter counter;
     long long cycles = 0;
     estimatedGigahertz();  // calibrate before the clock starts
@@ -104,13 +105,20 @@ void runBlocks(benchmark::State& state, VarnokeAudioProcessor& processor, juce::
         buffer.makeCopyOf(source, true);
         if (counter.available())
             counter.start();
-        processor.processBlock(buffer, midi);
+        processOneBlock(buffer);
         if (counter.available())
             cycles += counter.stop();
         benchmark::DoNotOptimize(buffer.getReadPointer(0));
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     reportPerFrame(state, counter, cycles, seconds);
+}
+
+void runProcessorBlocks(benchmark::State& state, VarnokeAudioProcessor& processor,
+                        const juce::AudioSampleBuffer& source)
+{
+    juce::MidiBuffer midi;
+    runBlocks(state, source, [&](juce::AudioSampleBuffer& buffer) { processor.processBlock(buffer, midi); });
 }
 
 void processBlockNormal(benchmark::State& state)
@@ -120,7 +128,7 @@ void processBlockNormal(benchmark::State& state)
     juce::AudioSampleBuffer source(2, blockSize);
     std::mt19937 random(1);
     fillNoise(source, random);
-    runBlocks(state, processor, source);
+    runProcessorBlocks(state, processor, source);
 }
 
 void processBlockDecayed(benchmark::State& state)
@@ -130,10 +138,25 @@ void processBlockDecayed(benchmark::State& state)
     juce::AudioSampleBuffer source(2, blockSize);
     decayIntoTheSubnormalRange(processor, source);
     source.clear();
-    runBlocks(state, processor, source);
+    runProcessorBlocks(state, processor, source);
+}
+
+// The kernel alone, at the gains of the mid settings: the arithmetic without the processor's glue.
+void toneShaperNormal(benchmark::State& state)
+{
+    varnoke::ToneShaper shaper;
+    shaper.prepare(44100.0);
+    shaper.setGains({2.5, 2.5, 5.0, 1.0});
+    juce::AudioSampleBuffer source(2, blockSize);
+    std::mt19937 random(1);
+    fillNoise(source, random);
+    runBlocks(state, source,
+              [&shaper](juce::AudioSampleBuffer& buffer)
+              { shaper.process(buffer.getWritePointer(0), buffer.getWritePointer(1), buffer.getNumSamples()); });
 }
 }  // namespace
 
+BENCHMARK(toneShaperNormal);
 BENCHMARK(processBlockNormal);
 BENCHMARK(processBlockDecayed);
 BENCHMARK_MAIN();
