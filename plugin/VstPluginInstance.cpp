@@ -24,10 +24,6 @@ namespace
 using vst::EffectOpcode;
 using vst::HostOpcode;
 
-// Scratch buffers hold two blocks; hosts that announce absurd block sizes get
-// their aliased channels processed in slices of this many frames at most.
-constexpr int maxScratchFrames = 1 << 17;
-
 int clampToInt(VstIntPtr value)
 {
     return static_cast<int>(
@@ -386,10 +382,7 @@ void VstPluginInstance::resume()
     processor->prepareToPlay(sampleRate, blockSize);
     record.effect.initialDelay = processor->getLatencySamples();
 
-    // Clamped before doubling: an announced size near the int range must not overflow.
-    scratchFrames = 2 * std::clamp(blockSize, 1, maxScratchFrames / 2);
-    for (auto& buffer : scratch)
-        buffer.assign(static_cast<std::size_t>(scratchFrames), 0.0f);
+    inPlaceChannels.prepare(blockSize);
 
     hasResumed = true;
     firstBlockAfterResume = true;
@@ -423,25 +416,8 @@ void VstPluginInstance::processReplacing(const float* const* inputs, float* cons
         return;
     }
 
-    // A channel whose output memory an earlier channel already uses gets scratch memory.
-    std::array<bool, maxChannels> aliased{};
-    bool anyAliased = false;
-    for (int channel = 1; channel < numChannels; ++channel)
-        for (int earlier = 0; earlier < channel; ++earlier)
-            if (outputs[channel] == outputs[earlier])
-            {
-                aliased[static_cast<std::size_t>(channel)] = true;
-                anyAliased = true;
-            }
-
-    // Every offset is at most numFrames, so none passes the int range.
-    const int sliceFrames = anyAliased ? scratchFrames : numFrames;
-    for (int offset = 0; offset < numFrames;)
-    {
-        const int frames = std::min(sliceFrames, numFrames - offset);
-        processSlice(inputs, outputs, offset, frames, aliased);
-        offset += frames;
-    }
+    inPlaceChannels.process(inputs, numInputs, outputs, numChannels, numFrames,
+                            [this](float* const* channels, int frames) { runProcessor(channels, frames); });
 }
 
 void VstPluginInstance::writeSilence(float* const* outputs, int numFrames) const noexcept
@@ -454,45 +430,10 @@ void VstPluginInstance::writeSilence(float* const* outputs, int numFrames) const
             std::fill_n(outputs[channel], numFrames, 0.0f);
 }
 
-void VstPluginInstance::processSlice(const float* const* inputs, float* const* outputs, int offset, int numFrames,
-                                     const std::array<bool, maxChannels>& aliased)
+void VstPluginInstance::runProcessor(float* const* channels, int numFrames)
 {
     const int numChannels = std::min(std::max(numInputs, numOutputs), static_cast<int>(maxChannels));
-    const auto bytes = static_cast<std::size_t>(numFrames) * sizeof(float);
-
-    // Scratch channels read their input first: the shared output memory may be an input too.
-    for (int channel = 0; channel < numChannels; ++channel)
-    {
-        const auto slot = static_cast<std::size_t>(channel);
-        channelPointers[slot] = aliased[slot] ? scratch[slot].data() : outputs[channel] + offset;
-        const float* input = (inputs != nullptr && channel < numInputs) ? inputs[channel] : nullptr;
-        if (aliased[slot] && input != nullptr)
-            std::memcpy(channelPointers[slot], input + offset, bytes);
-    }
-    for (int channel = 0; channel < numChannels; ++channel)
-    {
-        const auto slot = static_cast<std::size_t>(channel);
-        const float* input = (inputs != nullptr && channel < numInputs) ? inputs[channel] : nullptr;
-        if (aliased[slot])
-            continue;
-        if (input == nullptr)
-            std::memset(channelPointers[slot], 0, bytes);
-        else if (input + offset != channelPointers[slot])
-            std::memmove(channelPointers[slot], input + offset, bytes);
-    }
-
-    runProcessor(numFrames);
-
-    // The shared memory ends up holding the later channel's output.
-    for (int channel = 0; channel < numChannels; ++channel)
-        if (aliased[static_cast<std::size_t>(channel)])
-            std::memcpy(outputs[channel] + offset, channelPointers[static_cast<std::size_t>(channel)], bytes);
-}
-
-void VstPluginInstance::runProcessor(int numFrames)
-{
-    const int numChannels = std::min(std::max(numInputs, numOutputs), static_cast<int>(maxChannels));
-    blockBuffer.setDataToReferTo(channelPointers.data(), numChannels, numFrames);
+    blockBuffer.setDataToReferTo(channels, numChannels, numFrames);
     midiBuffer.clear();
 
     if (bypassed)
@@ -782,19 +723,7 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> VstPluginInstance::getPosition
     if (time == nullptr)
         return {};
 
-    // The flag values of the time record, from the published table.
-    enum : int
-    {
-        transportPlaying = 1 << 1,
-        transportCycleActive = 1 << 2,
-        transportRecording = 1 << 3,
-        ppqPosValid = 1 << 9,
-        tempoValid = 1 << 10,
-        barsValid = 1 << 11,
-        cyclePosValid = 1 << 12,
-        timeSigValid = 1 << 13
-    };
-
+    using namespace vst::timeInfoFlags;
     PositionInfo info;
     info.setTimeInSamples(static_cast<juce::int64>(time->samplePos));
     if (time->sampleRate > 0.0)

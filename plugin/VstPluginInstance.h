@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EditorContainer.h"
+#include "InPlaceChannels.h"
 #include "PluginIdentity.h"
 #include "VstAbi.h"
 
@@ -73,9 +74,7 @@ private:
     bool isProcessLevelOffline() const;
     void processReplacing(const float* const* inputs, float* const* outputs, int numFrames);
     void writeSilence(float* const* outputs, int numFrames) const noexcept;
-    void processSlice(const float* const* inputs, float* const* outputs, int offset, int numFrames,
-                      const std::array<bool, maxChannels>& aliased);
-    void runProcessor(int numFrames);
+    void runProcessor(float* const* channels, int numFrames);
 
     VstIntPtr getChunk(int index, void* ptr);
     VstIntPtr setChunk(int index, VstIntPtr size, void* data);
@@ -137,9 +136,7 @@ private:
     std::atomic<bool> firstBlockAfterResume{false};
 
     // Block processing, sized at resume so the audio thread never allocates.
-    std::array<std::vector<float>, maxChannels> scratch;
-    int scratchFrames = 0;
-    std::array<float*, maxChannels> channelPointers{};
+    InPlaceChannels<maxChannels> inPlaceChannels;
     juce::AudioBuffer<float> blockBuffer;
     juce::MidiBuffer midiBuffer;
 
