@@ -15,7 +15,7 @@ inline void fillNoise(juce::AudioSampleBuffer& buffer, std::mt19937& random)
 }
 
 // A processor at mid settings (the level-dependent gain included), prepared at 44.1 kHz.
-inline void prepareAtMidSettings(VarnokeAudioProcessor& processor, int blockSize)
+inline void prepareAtMidSettings(varnoke::VarnokeAudioProcessor& processor, int blockSize)
 {
     processor.setPlayConfigDetails(2, 2, 44100.0, blockSize);
     processor.prepareToPlay(44100.0, blockSize);
@@ -25,7 +25,7 @@ inline void prepareAtMidSettings(VarnokeAudioProcessor& processor, int blockSize
 
 // Loud input followed by about a minute of silence: every memory, gain and DC
 // level has decayed to where plain arithmetic would reach subnormal numbers.
-inline void decayIntoTheSubnormalRange(VarnokeAudioProcessor& processor, juce::AudioSampleBuffer& buffer)
+inline void decayIntoTheSubnormalRange(varnoke::VarnokeAudioProcessor& processor, juce::AudioSampleBuffer& buffer)
 {
     std::mt19937 random(3);
     juce::MidiBuffer midi;

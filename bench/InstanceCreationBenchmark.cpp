@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+using namespace varnoke;
+
 namespace
 {
 using varnoke::host::PluginLibrary;

@@ -14,6 +14,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+using namespace varnoke;
+
 namespace
 {
 constexpr int blockSize = 512;

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace varnoke;
+
 int main(int argc, char** argv)
 {
     if (argc != 3)

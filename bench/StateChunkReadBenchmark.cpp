@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace varnoke;
+
 namespace
 {
 constexpr std::size_t maxTextBytes = 64 * 1024;
@@ -57,7 +59,7 @@ void readState(benchmark::State& state, const std::string& text)
     const auto chunk = chunkWithText(text);
     for (auto _ : state)
     {
-        auto values = StateChunk::read(chunk.data(), static_cast<int>(chunk.size()));
+        auto values = state_chunk::read(chunk.data(), static_cast<int>(chunk.size()));
         benchmark::DoNotOptimize(values);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(chunk.size()));

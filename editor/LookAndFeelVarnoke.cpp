@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace varnoke
+{
 LookAndFeelVarnoke::LookAndFeelVarnoke() = default;
 
 LookAndFeelVarnoke::~LookAndFeelVarnoke() = default;
@@ -45,3 +47,4 @@ void LookAndFeelVarnoke::drawRotarySlider(juce::Graphics& g, int x, int y, int w
 
     g.drawImage(strip, destX, destY, side, side, 0, frameIndex * frameSide, frameSide, frameSide, false);
 }
+}  // namespace varnoke

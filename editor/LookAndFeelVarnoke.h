@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+namespace varnoke
+{
 // Draws every rotary slider as one frame of the knob filmstrip, picked by the
 // slider's value; everything else looks as LookAndFeel_V3 has it.
 class LookAndFeelVarnoke : public juce::LookAndFeel_V3
@@ -16,3 +18,4 @@ public:
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(LookAndFeelVarnoke)
 };
+}  // namespace varnoke

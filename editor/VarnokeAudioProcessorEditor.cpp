@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace varnoke
+{
 namespace
 {
 constexpr int editorWidth = 420;
@@ -116,3 +118,4 @@ void VarnokeAudioProcessorEditor::PendingRefreshTimer::timerCallback()
     if (editor.ownerProcessor->getKnobMirror().takePendingRefresh())
         editor.showKnobValues(editor.ownerProcessor->getKnobValues());
 }
+}  // namespace varnoke

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace varnoke
+{
 // The plug-in window: the background picture and three filmstrip knobs for
 // "Low Contour", "Process" and "Output". A knob shows its parameter times 10.
 class VarnokeAudioProcessorEditor : public juce::AudioProcessorEditor,
@@ -58,3 +60,4 @@ private:
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(VarnokeAudioProcessorEditor)
 };
+}  // namespace varnoke

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace varnoke::MessageThread
+namespace varnoke::message_thread
 {
 namespace
 {
@@ -59,7 +59,7 @@ bool messageThreadMayBeReplaced(bool callerIdles)
 {
     if (!juceMessageQueueCanChangeThreads())
         return false;
-    if (ThreadExitWatch::watchedThreadHasEnded())
+    if (thread_exit_watch::watchedThreadHasEnded())
         return true;
     const std::lock_guard<std::mutex> lock(stateMutex);
     return !messageThreadHasActed || (callerIdles && !messageThreadHasDispatched);
@@ -83,7 +83,7 @@ void forgetMessageThreadWork()
 void becomeMessageThread(juce::MessageManager& messageManager)
 {
     messageManager.setCurrentThreadAsMessageThread();
-    ThreadExitWatch::watchCallingThread();
+    thread_exit_watch::watchCallingThread();
     forgetMessageThreadWork();
 }
 
@@ -140,13 +140,13 @@ bool runHoldingJuceLock(const std::function<void()>& work, int timeoutMillisecon
 
 void guiLayerStarted()
 {
-    ThreadExitWatch::watchCallingThread();
+    thread_exit_watch::watchCallingThread();
     forgetMessageThreadWork();
 }
 
 void guiLayerStopping()
 {
-    ThreadExitWatch::stopWatching();
+    thread_exit_watch::stopWatching();
 }
 
 bool isCurrentThread() noexcept
@@ -258,4 +258,4 @@ bool takeOverForLastUser(int timeoutMilliseconds)
         becomeMessageThread(*messageManager);
     return true;
 }
-}  // namespace varnoke::MessageThread
+}  // namespace varnoke::message_thread

@@ -16,7 +16,7 @@ namespace varnoke
 // Whatever acts as the message thread holds one process-wide role lock, so no
 // two threads ever act as the message thread at once; JUCE's pending
 // messages, timers and X events stay queued and carry over.
-namespace MessageThread
+namespace message_thread
 {
 // JUCE's GUI layer came up on the calling thread, or is about to go down.
 void guiLayerStarted();
@@ -56,5 +56,5 @@ void runHandedOverWork();
 // the message thread now, however the role stood. Only for the last GUI user
 // going away, when no other instance is left to be served.
 bool takeOverForLastUser(int timeoutMilliseconds = 250);
-}  // namespace MessageThread
+}  // namespace message_thread
 }  // namespace varnoke

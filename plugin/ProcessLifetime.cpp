@@ -28,7 +28,7 @@ void ProcessLifetime::acquire()
     if (guiUsers++ == 0)
     {
         juce::initialiseJuce_GUI();
-        MessageThread::guiLayerStarted();
+        message_thread::guiLayerStarted();
     }
 }
 
@@ -37,7 +37,7 @@ void ProcessLifetime::release()
     const std::lock_guard<std::mutex> lock(mutex());
     if (--guiUsers == 0)
     {
-        MessageThread::guiLayerStopping();
+        message_thread::guiLayerStopping();
         juce::shutdownJuce_GUI();
     }
 }

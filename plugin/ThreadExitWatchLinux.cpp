@@ -5,7 +5,7 @@
 #include <atomic>
 #include <mutex>
 
-namespace varnoke::ThreadExitWatch
+namespace varnoke::thread_exit_watch
 {
 namespace
 {
@@ -54,4 +54,4 @@ void stopWatching()
     keyExists = false;
     watchedThreadEnded = false;
 }
-}  // namespace varnoke::ThreadExitWatch
+}  // namespace varnoke::thread_exit_watch

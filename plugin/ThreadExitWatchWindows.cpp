@@ -1,6 +1,6 @@
 #include "ThreadExitWatch.h"
 
-namespace varnoke::ThreadExitWatch
+namespace varnoke::thread_exit_watch
 {
 // JUCE's message queue on Windows is a hidden window, which belongs to the
 // thread that made it and cannot move to another, so nothing may take over
@@ -13,4 +13,4 @@ bool watchedThreadHasEnded() noexcept
 }
 
 void stopWatching() {}
-}  // namespace varnoke::ThreadExitWatch
+}  // namespace varnoke::thread_exit_watch

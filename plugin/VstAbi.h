@@ -89,7 +89,7 @@ constexpr int processLevelOffline = 4;
 constexpr int timeInfoAllFields = 0xFE00;  // the filter asked of audioMasterGetTime
 
 // The flag bits of the time record (VstTimeInfo::flags), from the published table.
-namespace timeInfoFlags
+namespace time_info_flags
 {
 constexpr int transportPlaying = 1 << 1;
 constexpr int transportCycleActive = 1 << 2;
@@ -99,7 +99,7 @@ constexpr int tempoValid = 1 << 10;
 constexpr int barsValid = 1 << 11;
 constexpr int cyclePosValid = 1 << 12;
 constexpr int timeSigValid = 1 << 13;
-}  // namespace timeInfoFlags
+}  // namespace time_info_flags
 
 // Hosts built on the original declarations read 56 reserved bytes after the
 // fields that FST declares, so the record is handed out with them zeroed.

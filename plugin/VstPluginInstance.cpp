@@ -160,15 +160,15 @@ void VstPluginInstance::close()
     };
     if (editorContainer != nullptr || isTimerRunning())
     {
-        const bool tornDown = MessageThread::runExclusively(tearDownEditor) ||
-                              (ProcessLifetime::isOnlyGuiUser() && MessageThread::takeOverForLastUser() &&
-                               MessageThread::runExclusively(tearDownEditor));
+        const bool tornDown = message_thread::runExclusively(tearDownEditor) ||
+                              (ProcessLifetime::isOnlyGuiUser() && message_thread::takeOverForLastUser() &&
+                               message_thread::runExclusively(tearDownEditor));
         if (!tornDown)
         {
             // The message thread is busy and other instances still need it.
             // It deletes the instance, editor and timer included, when it is
             // free again; until then nothing of it reaches the host.
-            MessageThread::runOnMessageThreadWhenFree(
+            message_thread::runOnMessageThreadWhenFree(
                 [this, tearDownEditor]
                 {
                     tearDownEditor();
@@ -180,7 +180,7 @@ void VstPluginInstance::close()
     }
 
     // Instances handed over earlier go first, while this one keeps the GUI layer up.
-    MessageThread::runHandedOverWork();
+    message_thread::runHandedOverWork();
     delete this;
     ProcessLifetime::release();
 }
@@ -260,7 +260,7 @@ VstIntPtr VstPluginInstance::dispatch(int opcode, int index, VstIntPtr value, vo
     case EffectOpcode::editGetRect: return editGetRect(ptr);
     case EffectOpcode::editOpen: return editOpen(ptr);
     case EffectOpcode::editClose: return editClose();
-    case EffectOpcode::editIdle: MessageThread::dispatchPendingMessages(); return 0;
+    case EffectOpcode::editIdle: message_thread::dispatchPendingMessages(); return 0;
 
     case EffectOpcode::identify: return identity::identifyAnswer;
     case EffectOpcode::getChunk: return getChunk(index, ptr);
@@ -580,7 +580,7 @@ void VstPluginInstance::deleteEditor()
 VstIntPtr VstPluginInstance::editGetRect(void* ptr)
 {
     VstIntPtr answer = 0;
-    MessageThread::runExclusively(
+    message_thread::runExclusively(
         [&]
         {
             if (editorContainer == nullptr && !createEditorContainer())
@@ -600,7 +600,7 @@ VstIntPtr VstPluginInstance::editGetRect(void* ptr)
 VstIntPtr VstPluginInstance::editOpen(void* hostWindow)
 {
     VstIntPtr answer = 0;
-    MessageThread::runExclusively(
+    message_thread::runExclusively(
         [&]
         {
             startTimer(timerIntervalMilliseconds);
@@ -616,7 +616,7 @@ VstIntPtr VstPluginInstance::editOpen(void* hostWindow)
 
 VstIntPtr VstPluginInstance::editClose()
 {
-    const bool ran = MessageThread::runExclusively(
+    const bool ran = message_thread::runExclusively(
         [this]
         {
             if (isModalComponentShowing())
@@ -634,7 +634,7 @@ void VstPluginInstance::timerCallback()
     if (shuttingDown)
         return;
 
-    for (; deferredHostRefreshes > 0 && !MessageThread::isDispatchOverdue(); --deferredHostRefreshes)
+    for (; deferredHostRefreshes > 0 && !message_thread::isDispatchOverdue(); --deferredHostRefreshes)
         tellHostOfChange();
 
     if (editorDeletionPending && !isModalComponentShowing())
@@ -691,7 +691,7 @@ void VstPluginInstance::audioProcessorChanged(juce::AudioProcessor*, const Chang
     // A host may answer by reopening the editor, whose knobs then queue their
     // write-backs, which come here again: past the idle call's time the news
     // waits for the timer (each piece of it, in order), so that the idle call ends.
-    if (MessageThread::isDispatchOverdue())
+    if (message_thread::isDispatchOverdue())
     {
         ++deferredHostRefreshes;
         if (!isTimerRunning())
@@ -723,7 +723,7 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> VstPluginInstance::getPosition
     if (time == nullptr)
         return {};
 
-    using namespace vst::timeInfoFlags;
+    using namespace vst::time_info_flags;
     PositionInfo info;
     info.setTimeInSamples(static_cast<juce::int64>(time->samplePos));
     if (time->sampleRate > 0.0)

@@ -37,13 +37,13 @@ const char* const windowManagerAtoms[] = {
 // answers with an error, which the filter keeps from the host.
 bool windowExists(::Display* display, ::Window window, XWindowAttributes& attributes)
 {
-    X11WindowErrorFilter::watch(window);
+    x11_window_error_filter::watch(window);
     bool exists = false;
     {
         const juce::XWindowSystemUtilities::ScopedXLock xLock;
         exists = juce::X11Symbols::getInstance()->xGetWindowAttributes(display, window, &attributes) != 0;
     }
-    X11WindowErrorFilter::unwatch(window);
+    x11_window_error_filter::unwatch(window);
     return exists;
 }
 
@@ -58,7 +58,7 @@ void X11Embedding::prepareDisplay()
 {
     if (auto* windowSystem = juce::XWindowSystem::getInstanceWithoutCreating())
     {
-        X11WindowErrorFilter::install(windowSystem->getDisplay());
+        x11_window_error_filter::install(windowSystem->getDisplay());
         return;
     }
 
@@ -74,7 +74,7 @@ void X11Embedding::prepareDisplay()
         for (const char* name : windowManagerAtoms)
             x11->xInternAtom(ownConnection, name, False);
 
-    X11WindowErrorFilter::install(juce::XWindowSystem::getInstance()->getDisplay());
+    x11_window_error_filter::install(juce::XWindowSystem::getInstance()->getDisplay());
 
     if (ownConnection != nullptr)
         x11->xCloseDisplay(ownConnection);
@@ -97,7 +97,7 @@ X11Embedding::X11Embedding(void* nativeWindow, void* hostWindowToUse, std::funct
     // A host window of 0 is the root: JUCE made a top-level window.
     for (const auto watched : {window, hostWindow})
         if (watched != 0)
-            X11WindowErrorFilter::watch(watched);
+            x11_window_error_filter::watch(watched);
 
     auto* display = juceDisplay();
     if (display == nullptr || window == 0)
@@ -132,7 +132,7 @@ void X11Embedding::timerCallback()
 {
     // The host's window takes the plug-in's with it when it is destroyed; the
     // next request about either (JUCE drawing) tells.
-    if (!X11WindowErrorFilter::hasVanished(window) && !X11WindowErrorFilter::hasVanished(hostWindow))
+    if (!x11_window_error_filter::hasVanished(window) && !x11_window_error_filter::hasVanished(hostWindow))
         return;
 
     stopTimer();
@@ -160,6 +160,6 @@ void X11Embedding::release()
     }
     for (const auto watched : {window, hostWindow})
         if (watched != 0)
-            X11WindowErrorFilter::unwatch(watched);
+            x11_window_error_filter::unwatch(watched);
 }
 }  // namespace varnoke

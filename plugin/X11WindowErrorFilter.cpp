@@ -78,7 +78,7 @@ SetWireToErrorFunction findSetWireToError()
 }
 }  // namespace
 
-bool X11WindowErrorFilter::install(void* display)
+bool x11_window_error_filter::install(void* display)
 {
     static const SetWireToErrorFunction setWireToError = findSetWireToError();
     if (display == nullptr || setWireToError == nullptr)
@@ -98,14 +98,14 @@ bool X11WindowErrorFilter::install(void* display)
     return true;
 }
 
-void X11WindowErrorFilter::watch(unsigned long window)
+void x11_window_error_filter::watch(unsigned long window)
 {
     auto& filter = state();
     const std::lock_guard<std::mutex> lock(filter.mutex);
     filter.watchedWindows.push_back(window);
 }
 
-void X11WindowErrorFilter::unwatch(unsigned long window)
+void x11_window_error_filter::unwatch(unsigned long window)
 {
     auto& filter = state();
     const std::lock_guard<std::mutex> lock(filter.mutex);
@@ -119,7 +119,7 @@ void X11WindowErrorFilter::unwatch(unsigned long window)
     }
 }
 
-bool X11WindowErrorFilter::hasVanished(unsigned long window)
+bool x11_window_error_filter::hasVanished(unsigned long window)
 {
     auto& filter = state();
     const std::lock_guard<std::mutex> lock(filter.mutex);

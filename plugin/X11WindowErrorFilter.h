@@ -11,7 +11,7 @@ namespace varnoke
 // Every other error, and every error on any other connection, goes its usual
 // way. The filter belongs to the connection and goes with it when JUCE closes
 // it, which happens before the library can be unloaded.
-namespace X11WindowErrorFilter
+namespace x11_window_error_filter
 {
 // Installs the filter on a display connection (once; again after it was
 // closed and reopened). False when this Xlib offers no way to.
@@ -27,5 +27,5 @@ void unwatch(unsigned long window);
 // reply Xlib waits for would read the host's input events off the connection
 // before JUCE's event loop sees that there is something to read.
 bool hasVanished(unsigned long window);
-}  // namespace X11WindowErrorFilter
+}  // namespace x11_window_error_filter
 }  // namespace varnoke

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace varnoke
+{
 // One second-order section, normalised so that a0 = 1:
 // y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2]
 struct BiquadCoeffs
@@ -19,3 +21,4 @@ struct BiquadState
     double y1 = 0.0;  // previous output
     double y2 = 0.0;  // second-previous output
 };
+}  // namespace varnoke

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <initializer_list>
 
+namespace varnoke
+{
 namespace
 {
 // A stable section's output stays within the sum of its impulse response's
@@ -27,3 +29,4 @@ bool channelNeedsRestart(const BiquadState& allPass, const BiquadState& lowPass,
                   isWithinLimit(state->y2);
     return !healthy;
 }
+}  // namespace varnoke

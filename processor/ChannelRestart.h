@@ -2,6 +2,8 @@
 
 #include "Biquad.h"
 
+namespace varnoke
+{
 // Whether a channel's memories can no longer carry a signal, so that the
 // channel must start again from rest: a value in them is NaN or infinite, or
 // a section's output memory lies beyond anything a float input can drive a
@@ -11,3 +13,4 @@
 // themselves.
 bool channelNeedsRestart(const BiquadState& allPass, const BiquadState& lowPass, const BiquadState& highPass,
                          double cvGain, double dc) noexcept;
+}  // namespace varnoke

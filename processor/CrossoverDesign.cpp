@@ -3,6 +3,8 @@
 #include <cmath>
 #include <initializer_list>
 
+namespace varnoke
+{
 namespace
 {
 // 4398.23 rad/s (700 Hz) and 2 Q = 0.46, both as the nearest single-precision
@@ -54,3 +56,4 @@ CrossoverSections designCrossover(double sampleRate)
 
     return sections;
 }
+}  // namespace varnoke

@@ -2,6 +2,8 @@
 
 #include "Biquad.h"
 
+namespace varnoke
+{
 // The three sections of the fixed 700 Hz, Q = 0.23 crossover for one sample
 // rate. They share a1 and a2; only the numerators differ.
 struct CrossoverSections
@@ -17,3 +19,4 @@ struct CrossoverSections
 // every machine. Any positive rate gets stable sections: below 1401 Hz, where
 // the corner would reach Nyquist, the rate is designed as 1401 Hz.
 CrossoverSections designCrossover(double sampleRate);
+}  // namespace varnoke

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace varnoke
+{
 // The rate to play at for a rate a host announces. One that is not a real
 // rate (NaN, infinite, zero or negative, or under one hertz, where a single
 // sample would last longer than a second) is played at 44100 Hz.
@@ -12,3 +14,4 @@ inline double playableSampleRate(double announced) noexcept
 {
     return announced >= lowestRealSampleRate && std::isfinite(announced) ? announced : fallbackSampleRate;
 }
+}  // namespace varnoke

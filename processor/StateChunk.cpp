@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace StateChunk
+namespace varnoke::state_chunk
 {
 namespace
 {
@@ -240,4 +240,4 @@ std::optional<Values> read(const void* data, int sizeInBytes)
     juce::StringPool::getGlobalPool().garbageCollect();
     return values;
 }
-}  // namespace StateChunk
+}  // namespace varnoke::state_chunk

@@ -8,7 +8,7 @@
 // element <pushState low_contour=".." process=".." output_g=".."/> and a zero
 // byte. The bytes are fixed (hosts keep them in projects), so they are written
 // here by hand rather than by JUCE's XML writer.
-namespace StateChunk
+namespace varnoke::state_chunk
 {
 struct Values
 {
@@ -39,4 +39,4 @@ juce::String formatNumber(double value);
 // An attribute text as a double: leading white space skipped, then as much of
 // a number as there is; 0.0 when the text does not begin with a number.
 double parseNumber(const juce::String& text);
-}  // namespace StateChunk
+}  // namespace varnoke::state_chunk

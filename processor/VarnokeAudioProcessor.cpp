@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace varnoke
+{
 namespace
 {
 constexpr auto relaxed = std::memory_order_relaxed;
@@ -196,13 +198,13 @@ void VarnokeAudioProcessor::changeProgramName(int /*index*/, const juce::String&
 
 void VarnokeAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 {
-    StateChunk::write({lowContour.load(relaxed), process.load(relaxed), output.load(relaxed)}, destData);
+    state_chunk::write({lowContour.load(relaxed), process.load(relaxed), output.load(relaxed)}, destData);
 }
 
 // An unusable chunk changes nothing at all.
 void VarnokeAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
 {
-    const auto values = StateChunk::read(data, sizeInBytes);
+    const auto values = state_chunk::read(data, sizeInBytes);
     if (!values)
         return;
 
@@ -211,3 +213,4 @@ void VarnokeAudioProcessor::setStateInformation(const void* data, int sizeInByte
     output.store(values->output, relaxed);
     setParameter(refreshIndex, 0.0f);
 }
+}  // namespace varnoke

@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+namespace varnoke
+{
 // The plug-in's audio processor: a fixed 700 Hz crossover tone shaper. It holds
 // the parameters and the saved state and speaks JUCE; the signal path itself
 // is its ToneShaper.
@@ -112,3 +114,4 @@ private:
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(VarnokeAudioProcessor)
 };
+}  // namespace varnoke

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+using namespace varnoke;
+
 namespace
 {
 using namespace std::chrono_literals;
@@ -160,7 +162,7 @@ TEST_F(EditorWindow, OpeningShowsTheParametersAndWritesThemBackOnceTheLoopRuns)
     EXPECT_EQ((std::vector<double>{2.5, 0.0, 5.0}), knobValues());
     EXPECT_TRUE(processor.takeLog().empty());
 
-    MessageLoop::runPending();
+    message_loop::runPending();
     EXPECT_EQ((std::vector<std::string>{"setParameter(0, 0.25)", "updateHostDisplay", "setParameter(2, 0.5)",
                                         "updateHostDisplay"}),
               processor.takeLog());
@@ -174,7 +176,7 @@ TEST_F(EditorWindow, EditorClosedBeforeTheLoopRunsWritesNothingBack)
     setInitialParameters(0.25f, 0.75f, 0.5f);
     open();
     close();
-    MessageLoop::runFor(100ms);
+    message_loop::runFor(100ms);
     EXPECT_TRUE(processor.takeLog().empty());
     EXPECT_EQ(nullptr, processor.getActiveEditor());
 }
@@ -203,7 +205,7 @@ TEST_P(KnobMoves, SetTheParameterAndRefreshTheHostDisplay)
     const KnobMove& move = GetParam();
     setInitialParameters(0.0f, 0.0f, 0.0f);
     open();
-    MessageLoop::runPending();
+    message_loop::runPending();
     processor.takeLog();
 
     knob(move.knob).setValue(move.knobValue, juce::sendNotificationSync);
@@ -227,7 +229,7 @@ TEST_F(EditorWindow, KnobTurnedFullyAnticlockwiseSetsZero)
 {
     setInitialParameters(0.6f, 0.0f, 0.5f);
     open();
-    MessageLoop::runPending();
+    message_loop::runPending();
     processor.takeLog();
 
     knob("low").setValue(0.0, juce::sendNotificationSync);
@@ -240,7 +242,7 @@ TEST_F(EditorWindow, HostChangesMoveTheKnobsWithoutCallbacks)
 {
     setInitialParameters(0.0f, 0.0f, 0.5f);
     open();
-    MessageLoop::runPending();
+    message_loop::runPending();
     processor.takeLog();
     const int callbacksBefore = knobCallbacks.calls;
 
@@ -254,7 +256,7 @@ TEST_F(EditorWindow, HostChangesMoveTheKnobsWithoutCallbacks)
     EXPECT_EQ((std::vector<double>{static_cast<double>(0.3f * 10.0f), 2.5, static_cast<double>(0.8f * 10.0f)}),
               knobValues());
 
-    MessageLoop::runFor(100ms);
+    message_loop::runFor(100ms);
     EXPECT_EQ(callbacksBefore, knobCallbacks.calls);
     EXPECT_EQ(5u, processor.takeLog().size()) << "only the host's own calls";
 }
@@ -262,7 +264,7 @@ TEST_F(EditorWindow, HostChangesMoveTheKnobsWithoutCallbacks)
 TEST_F(EditorWindow, ReopeningShowsTheValuesSetWhileClosed)
 {
     open();
-    MessageLoop::runPending();
+    message_loop::runPending();
     close();
     processor.setParameter(0, 0.4f);
     processor.setParameter(2, 0.9f);
@@ -277,7 +279,7 @@ TEST_F(EditorWindow, ChangesFromAnotherThreadReachTheKnobsOnTheMessageThread)
 {
     setInitialParameters(0.0f, 0.0f, 0.5f);
     open();
-    MessageLoop::runPending();
+    message_loop::runPending();
     processor.takeLog();
     const int callbacksBefore = knobCallbacks.calls;
 
@@ -295,8 +297,8 @@ TEST_F(EditorWindow, ChangesFromAnotherThreadReachTheKnobsOnTheMessageThread)
     EXPECT_EQ((std::vector<double>{0.0, 0.0, 5.0}), knobValues()) << "not touched off the message thread";
 
     const std::vector<double> latest{10.0, 0.0, static_cast<double>(0.7f * 10.0f)};
-    EXPECT_TRUE(MessageLoop::runUntil([&] { return knobValues() == latest; }));
-    MessageLoop::runFor(100ms);
+    EXPECT_TRUE(message_loop::runUntil([&] { return knobValues() == latest; }));
+    message_loop::runFor(100ms);
     EXPECT_EQ(latest, knobValues());
     EXPECT_EQ(callbacksBefore, knobCallbacks.calls);
     EXPECT_EQ(201u, processor.takeLog().size()) << "no setParameter beyond the automation's own";
@@ -321,8 +323,8 @@ TEST_F(EditorWindow, WindowOpenedFromAnotherThreadIsStillRefreshedOnTheMessageTh
             processor.setParameter(0, 0.3f);
             changed = true;
         });
-    const bool openedInTime = MessageLoop::runUntil([&] { return opened.load(); });
-    MessageLoop::runPending();
+    const bool openedInTime = message_loop::runUntil([&] { return opened.load(); });
+    message_loop::runPending();
     goAhead = true;
     while (!changed)
         std::this_thread::yield();
@@ -330,7 +332,7 @@ TEST_F(EditorWindow, WindowOpenedFromAnotherThreadIsStillRefreshedOnTheMessageTh
     ASSERT_TRUE(openedInTime);
     EXPECT_EQ(0.0, knobValues()[0]) << "touched off the message thread";
 
-    EXPECT_TRUE(MessageLoop::runUntil([&] { return knobValues()[0] == static_cast<double>(0.3f * 10.0f); }));
+    EXPECT_TRUE(message_loop::runUntil([&] { return knobValues()[0] == static_cast<double>(0.3f * 10.0f); }));
 }
 
 // A refresh still pending when the window closes is simply dropped; the next
@@ -338,15 +340,15 @@ TEST_F(EditorWindow, WindowOpenedFromAnotherThreadIsStillRefreshedOnTheMessageTh
 TEST_F(EditorWindow, PendingRefreshDiesWithTheWindow)
 {
     open();
-    MessageLoop::runPending();
+    message_loop::runPending();
     std::thread([this] { processor.setParameter(1, 0.4f); }).join();
     close();
-    MessageLoop::runFor(100ms);
+    message_loop::runFor(100ms);
     processor.takeLog();
 
     open();
     EXPECT_EQ((std::vector<double>{0.0, static_cast<double>(0.4f * 10.0f), 5.0}), knobValues());
-    MessageLoop::runPending();
+    message_loop::runPending();
     EXPECT_EQ((std::vector<std::string>{"setParameter(1, 0.4)", "updateHostDisplay", "setParameter(2, 0.5)",
                                         "updateHostDisplay"}),
               processor.takeLog());
@@ -357,7 +359,7 @@ TEST_F(EditorWindow, PaintsTheBackgroundAndKnobs)
 {
     setInitialParameters(0.25f, 0.6f, 0.5f);
     open();
-    MessageLoop::runPending();
+    message_loop::runPending();
     const juce::Image snapshot = editor->createComponentSnapshot(editor->getLocalBounds());
     saveScreenshot("editor-painted");
     ASSERT_EQ(420, snapshot.getWidth());

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+using namespace varnoke;
+
 namespace
 {
 constexpr int canvasOrigin = 20;  // room for destinations left of or above the knob

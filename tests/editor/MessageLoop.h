@@ -12,7 +12,7 @@ namespace juce
 bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
 }  // namespace juce
 
-namespace MessageLoop
+namespace message_loop
 {
 // Runs every message that is pending now, as a host's idle call would.
 inline void runPending()
@@ -39,4 +39,4 @@ inline void runFor(std::chrono::milliseconds duration)
 {
     runUntil([] { return false; }, duration);
 }
-}  // namespace MessageLoop
+}  // namespace message_loop

@@ -11,6 +11,9 @@
 #include <iterator>
 #include <vector>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 namespace fs = std::filesystem;

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-namespace boundary_test
+namespace varnoke::test::boundary
 {
 // A plain editor standing in for the plug-in's window.
 class TestEditor : public juce::AudioProcessorEditor
@@ -81,4 +81,4 @@ inline VstIntPtr dispatch(AEffect* effect, int opcode, int index = 0, VstIntPtr 
 {
     return effect->dispatcher(effect, opcode, index, value, ptr, opt);
 }
-}  // namespace boundary_test
+}  // namespace varnoke::test::boundary

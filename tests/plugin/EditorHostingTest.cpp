@@ -9,7 +9,7 @@
 #include <future>
 #include <thread>
 
-namespace boundary_test
+namespace varnoke::test::boundary
 {
 namespace
 {
@@ -225,4 +225,4 @@ TEST_F(EditorHostingTest, OtherThreadIsServedWhileTheHostIdles)
     EXPECT_EQ(420, rect->right);
 }
 }  // namespace
-}  // namespace boundary_test
+}  // namespace varnoke::test::boundary

@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-namespace boundary_test
+namespace varnoke::test::boundary
 {
 namespace
 {
@@ -86,4 +86,4 @@ TEST(InstanceCreation, ArrangementNamesFollowTheHost)
     dispatch(effect, 1);
 }
 }  // namespace
-}  // namespace boundary_test
+}  // namespace varnoke::test::boundary

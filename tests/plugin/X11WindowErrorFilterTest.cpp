@@ -18,10 +18,10 @@
 
 namespace
 {
-using varnoke::X11WindowErrorFilter::hasVanished;
-using varnoke::X11WindowErrorFilter::install;
-using varnoke::X11WindowErrorFilter::unwatch;
-using varnoke::X11WindowErrorFilter::watch;
+using varnoke::x11_window_error_filter::hasVanished;
+using varnoke::x11_window_error_filter::install;
+using varnoke::x11_window_error_filter::unwatch;
+using varnoke::x11_window_error_filter::watch;
 
 Display* openDisplay()
 {

@@ -10,6 +10,9 @@
 #include <random>
 #include <vector>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 // Runs one block of a stereo (or, with an empty right, mono) signal in place.

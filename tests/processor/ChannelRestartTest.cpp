@@ -8,6 +8,8 @@
 #include <limits>
 #include <string>
 
+using namespace varnoke;
+
 namespace
 {
 // One channel's memories, as the processor keeps them.

@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstdint>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 // The worked design values, rounded to ten significant digits.

@@ -5,6 +5,9 @@
 
 #include <limits>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 struct Gains

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 using Bytes = std::vector<unsigned char>;
@@ -143,7 +146,7 @@ TEST(StateChunk, NumbersUseTwentySignificantDigitsInGeneralNotation)
         {-2.5, "-2.5"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(juce::String(c.text), StateChunk::formatNumber(c.value)) << c.text;
+        EXPECT_EQ(juce::String(c.text), state_chunk::formatNumber(c.value)) << c.text;
 }
 
 TEST(StateChunk, WritesAPointWhateverTheLocale)
@@ -261,7 +264,7 @@ TEST(StateChunk, StatesWithEverNewNamesLeaveNoMemoryBehind)
             for (int name = 0; name < 100; ++name)
                 text += " n" + std::to_string(serial++) + std::string(200, 'x') + "=\"\"";
             const auto chunk = stateChunkWithText(text + "/>");
-            ASSERT_TRUE(StateChunk::read(chunk.data(), static_cast<int>(chunk.size())).has_value());
+            ASSERT_TRUE(state_chunk::read(chunk.data(), static_cast<int>(chunk.size())).has_value());
         }
     };
     readStatesWithNewNames(20);

@@ -8,6 +8,9 @@
 #include <vector>
 #include <xmmintrin.h>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 using varnoke::ToneShaper;
 
 namespace

@@ -15,6 +15,9 @@
 #include <thread>
 #include <vector>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 using varnoke::test::dispatch;

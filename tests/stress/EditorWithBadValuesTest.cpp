@@ -15,6 +15,9 @@
 #include <limits>
 #include <thread>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 using varnoke::test::dispatch;

@@ -10,6 +10,9 @@
 #include <iostream>
 #include <vector>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 using varnoke::test::dispatch;

@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 using varnoke::test::dispatch;

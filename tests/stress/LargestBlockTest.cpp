@@ -22,6 +22,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 using varnoke::test::dispatch;

@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <new>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 namespace
 {
 thread_local std::size_t allocationCount = 0;

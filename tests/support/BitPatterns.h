@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace varnoke::test
+{
 // Bit-exact comparisons: compare the IEEE bit patterns, never with a tolerance.
 inline std::uint64_t bitsOf(double value)
 {
@@ -18,5 +20,7 @@ inline std::uint32_t bitsOf(float value)
     return bits;
 }
 
-#define EXPECT_SAME_BITS(expected, actual) EXPECT_EQ(bitsOf(expected), bitsOf(actual))
-#define ASSERT_SAME_BITS(expected, actual) ASSERT_EQ(bitsOf(expected), bitsOf(actual))
+}  // namespace varnoke::test
+
+#define EXPECT_SAME_BITS(expected, actual) EXPECT_EQ(::varnoke::test::bitsOf(expected), ::varnoke::test::bitsOf(actual))
+#define ASSERT_SAME_BITS(expected, actual) ASSERT_EQ(::varnoke::test::bitsOf(expected), ::varnoke::test::bitsOf(actual))

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+namespace varnoke::test
+{
 // What a shell command writes to its standard output.
 inline std::string commandOutput(const std::string& command)
 {
@@ -16,3 +18,4 @@ inline std::string commandOutput(const std::string& command)
         output += buffer;
     return output;
 }
+}  // namespace varnoke::test

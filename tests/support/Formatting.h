@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+namespace varnoke::test
+{
 // A value printed with printf's %.<digits>g, for comparing against published
 // decimal values that are themselves rounded to that many digits.
 inline std::string significant(double value, int digits)
@@ -19,3 +21,4 @@ inline std::string decimals(double value, int places)
     std::snprintf(text, sizeof text, "%.*f", places, value);
     return text;
 }
+}  // namespace varnoke::test

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace varnoke::test
+{
 // A plain scalar model of the per-sample signal path, one channel at a time,
 // written straight from the processing steps. The processor's vectorised loop
 // must agree with it bit for bit.
@@ -57,3 +59,4 @@ private:
     double cvGain = 0.0;
     double dc = 0.0;
 };
+}  // namespace varnoke::test

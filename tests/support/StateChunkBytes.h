@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace varnoke::test
+{
 // The plug-in's state envelope ("VC2!", little-endian text length, the text,
 // a zero byte) around any text, for feeding hand-made chunks to a restore.
 inline std::vector<unsigned char> stateChunkWithText(const std::string& text, bool terminator = true)
@@ -17,3 +19,4 @@ inline std::vector<unsigned char> stateChunkWithText(const std::string& text, bo
         chunk.push_back(0);
     return chunk;
 }
+}  // namespace varnoke::test

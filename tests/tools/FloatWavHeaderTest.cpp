@@ -6,6 +6,8 @@
 
 #include <string>
 
+using namespace varnoke;
+
 namespace
 {
 using varnoke::render::floatWavHeaderSize;

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+using namespace varnoke;
+
 namespace
 {
 using namespace varnoke::render;

@@ -26,6 +26,9 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace varnoke;
+using namespace varnoke::test;
+
 extern char** environ;
 
 namespace

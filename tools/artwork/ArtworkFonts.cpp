@@ -45,7 +45,7 @@ juce::Result ArtworkFonts::load(const juce::File& fontDirectory, ArtworkFonts& f
     return error.isEmpty() ? juce::Result::ok() : juce::Result::fail(error);
 }
 
-namespace ArtworkText
+namespace artwork_text
 {
 juce::Path outline(const juce::Typeface::Ptr& typeface, const juce::String& text, float capHeight, float tracking)
 {
@@ -72,4 +72,4 @@ float trackingForWidth(const juce::Typeface::Ptr& typeface, const juce::String& 
     const int gaps = std::max(1, text.length() - 1);
     return (width - naturalWidth) / static_cast<float>(gaps);
 }
-}  // namespace ArtworkText
+}  // namespace artwork_text

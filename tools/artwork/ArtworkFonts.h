@@ -18,7 +18,7 @@ struct ArtworkFonts
 
 // Text as a filled outline, measured and placed by its ink rather than by the
 // font's line metrics.
-namespace ArtworkText
+namespace artwork_text
 {
 // The outline of text set in typeface, scaled so that the ink of a capital
 // "H" is capHeight pixels tall, with extra tracking between letters.
@@ -33,4 +33,4 @@ juce::Path placedOnBaseline(juce::Path path, float left, float baseline);
 
 // Tracking that makes the ink of text exactly width pixels wide at capHeight.
 float trackingForWidth(const juce::Typeface::Ptr& typeface, const juce::String& text, float capHeight, float width);
-}  // namespace ArtworkText
+}  // namespace artwork_text

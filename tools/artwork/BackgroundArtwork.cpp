@@ -109,9 +109,9 @@ void paintLabels(juce::Graphics& g, const ArtworkFonts& fonts)
     for (const auto& label : labels)
     {
         const float tracking =
-            ArtworkText::trackingForWidth(fonts.labels, label.text, capHeight, label.right - label.left);
-        g.fillPath(ArtworkText::placedOnBaseline(ArtworkText::outline(fonts.labels, label.text, capHeight, tracking),
-                                                 label.left, baseline));
+            artwork_text::trackingForWidth(fonts.labels, label.text, capHeight, label.right - label.left);
+        g.fillPath(artwork_text::placedOnBaseline(artwork_text::outline(fonts.labels, label.text, capHeight, tracking),
+                                                  label.left, baseline));
     }
 }
 
@@ -127,20 +127,20 @@ void paintPanel(juce::Graphics& g, const ArtworkFonts& fonts)
     const juce::String productName("VARNOKE");
     constexpr float nameCapHeight = 28.0f;
     const float nameTracking = 2.2f;
-    auto name = ArtworkText::outline(fonts.productName, productName, nameCapHeight, nameTracking);
+    auto name = artwork_text::outline(fonts.productName, productName, nameCapHeight, nameTracking);
     const float nameWidth = name.getBounds().getWidth();
     g.setColour(juce::Colours::white);
-    g.fillPath(ArtworkText::placedOnBaseline(name, centreX - nameWidth * 0.5f, 15.0f + nameCapHeight));
+    g.fillPath(artwork_text::placedOnBaseline(name, centreX - nameWidth * 0.5f, 15.0f + nameCapHeight));
 
     // The lower-case word first, so the script word lies over it.
-    auto lowerWord = ArtworkText::outline(fonts.labels, "lund", 19.0f, 0.6f);
+    auto lowerWord = artwork_text::outline(fonts.labels, "lund", 19.0f, 0.6f);
     const auto lowerBounds = lowerWord.getBounds();
-    lowerWord = ArtworkText::placed(lowerWord, 343.0f, 87.0f - lowerBounds.getHeight());
+    lowerWord = artwork_text::placed(lowerWord, 343.0f, 87.0f - lowerBounds.getHeight());
     g.setColour(juce::Colours::white);
     g.fillPath(lowerWord);
 
-    auto scriptWord = ArtworkText::outline(fonts.script, "Ostre", 33.0f);
-    scriptWord = ArtworkText::placed(scriptWord, 283.0f, 38.0f);
+    auto scriptWord = artwork_text::outline(fonts.script, "Ostre", 33.0f);
+    scriptWord = artwork_text::placed(scriptWord, 283.0f, 38.0f);
     // A black keyline keeps the green letters clear of the white ones beneath.
     g.setColour(juce::Colours::black);
     g.strokePath(scriptWord, juce::PathStrokeType(3.2f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));

@@ -9,6 +9,8 @@
 #include <iostream>
 #include <memory>
 
+using namespace varnoke;
+
 namespace juce
 {
 // Runs what is ready on JUCE's message queue; defined in juce_events on Linux.
