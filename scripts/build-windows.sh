@@ -26,8 +26,18 @@ build_source_package() {
   source=$(find "$deps/src" -mindepth 1 -maxdepth 1 -type d -name "${package}-*" -print -quit 2>/dev/null || true)
   if [[ -z "$source" ]]; then
     mkdir -p "$deps/src"
-    (cd "$deps/src" && apt-get source -qq "$package" 2>&1 | grep -v '^dpkg-source: info:\|unsandboxed as root' || true)
-    source=$(find "$deps/src" -mindepth 1 -maxdepth 1 -type d -name "${package}-*" -print -quit)
+    # An index can list a version its archive no longer serves (a security
+    # update replaced in the pool, a snapshot behind a proxy): then the other
+    # versions the indexes list are tried, newest first.
+    local candidates=("$package") version
+    while read -r version; do
+      [[ -n "$version" ]] && candidates+=("$package=$version")
+    done < <(apt-cache showsrc "$package" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -u -r -V)
+    for wanted in "${candidates[@]}"; do
+      (cd "$deps/src" && apt-get source -qq "$wanted" 2>&1 | grep -v '^dpkg-source: info:\|unsandboxed as root' || true)
+      source=$(find "$deps/src" -mindepth 1 -maxdepth 1 -type d -name "${package}-*" -print -quit)
+      [[ -n "$source" ]] && break
+    done
   fi
   [[ -n "$source" ]] || { echo "apt-get source $package gave no source tree" >&2; return 1; }
 
