@@ -4,6 +4,7 @@
 
 #include "support/BitPatterns.h"
 #include "support/Formatting.h"
+#include "support/Noise.h"
 
 #include <cmath>
 #include <limits>
@@ -24,16 +25,6 @@ std::vector<std::string> firstFour(const std::vector<float>& samples)
     for (std::size_t i = 0; i < 4; ++i)
         text.push_back(decimals(samples[i], 7));
     return text;
-}
-
-std::vector<float> noise(std::size_t frames, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<float> distribution(-1.0f, 1.0f);
-    std::vector<float> samples(frames);
-    for (auto& sample : samples)
-        sample = distribution(generator);
-    return samples;
 }
 
 void expectSameBits(const std::vector<float>& expected, const std::vector<float>& actual, const char* what)

@@ -10,6 +10,7 @@
 
 #include "BitPatterns.h"
 #include "EffectHarness.h"
+#include "Noise.h"
 
 #include <gtest/gtest.h>
 
@@ -75,16 +76,6 @@ private:
     int tile = -1;
     char* base = nullptr;
 };
-
-std::vector<float> noise(std::size_t frames, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<float> distribution(-1.0f, 1.0f);
-    std::vector<float> samples(frames);
-    for (auto& sample : samples)
-        sample = distribution(generator);
-    return samples;
-}
 
 TEST(LargestBlock, DISABLED_IsProcessedWholeAndThePluginPlaysOn)
 {
