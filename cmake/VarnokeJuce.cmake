@@ -51,19 +51,33 @@ else()
   set(VARNOKE_JUCE_PLATFORM_LIBRARIES juce::pkgconfig_JUCE_IMG_LINUX_DEPS PkgConfig::VARNOKE_CODECS)
 endif()
 
-add_library(varnoke_juce STATIC)
-set(_varnoke_juce_targets)
-foreach(module IN LISTS VARNOKE_JUCE_MODULES)
-  list(APPEND _varnoke_juce_targets juce::${module})
-  # Re-export what the module target would give its consumers, without its sources.
-  target_include_directories(varnoke_juce SYSTEM PUBLIC
-    $<TARGET_PROPERTY:juce::${module},INTERFACE_INCLUDE_DIRECTORIES>)
-  target_compile_definitions(varnoke_juce PUBLIC
-    $<TARGET_PROPERTY:juce::${module},INTERFACE_COMPILE_DEFINITIONS>)
-endforeach()
-target_link_libraries(varnoke_juce
-  PRIVATE ${_varnoke_juce_targets}
-  PUBLIC ${VARNOKE_JUCE_PLATFORM_LIBRARIES} varnoke_compile_options)
-target_compile_definitions(varnoke_juce PUBLIC ${VARNOKE_JUCE_DEFINITIONS})
-# JUCE's own sources are not ours to warn about.
-target_compile_options(varnoke_juce PRIVATE -w)
+# Adds a static library of the modules with the definitions above; the
+# arguments after the name replace or add definitions (a test host that loads
+# VST3 plug-ins turns JUCE_PLUGINHOST_VST3 on in its own JUCE build).
+function(varnoke_add_juce_library name)
+  set(definitions ${VARNOKE_JUCE_DEFINITIONS})
+  foreach(definition IN LISTS ARGN)
+    string(REGEX REPLACE "=.*" "" key "${definition}")
+    list(FILTER definitions EXCLUDE REGEX "^${key}=")
+    list(APPEND definitions ${definition})
+  endforeach()
+
+  add_library(${name} STATIC)
+  set(module_targets)
+  foreach(module IN LISTS VARNOKE_JUCE_MODULES)
+    list(APPEND module_targets juce::${module})
+    # Re-export what the module target would give its consumers, without its sources.
+    target_include_directories(${name} SYSTEM PUBLIC
+      $<TARGET_PROPERTY:juce::${module},INTERFACE_INCLUDE_DIRECTORIES>)
+    target_compile_definitions(${name} PUBLIC
+      $<TARGET_PROPERTY:juce::${module},INTERFACE_COMPILE_DEFINITIONS>)
+  endforeach()
+  target_link_libraries(${name}
+    PRIVATE ${module_targets}
+    PUBLIC ${VARNOKE_JUCE_PLATFORM_LIBRARIES} varnoke_compile_options)
+  target_compile_definitions(${name} PUBLIC ${definitions})
+  # JUCE's own sources are not ours to warn about.
+  target_compile_options(${name} PRIVATE -w)
+endfunction()
+
+varnoke_add_juce_library(varnoke_juce)

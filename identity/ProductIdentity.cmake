@@ -9,6 +9,26 @@ set(VARNOKE_VENDOR "Ostrelund")
 # have saved projects and presets under it: it must never change.
 set(VARNOKE_VST2_UNIQUE_ID "Plug")
 
+# The VST3 and LV2 plug-ins are Varnoke's own: a manufacturer code for
+# Ostrelund and a plug-in code for Varnoke (never 'Plug', which every JUCE
+# plug-in that kept the default shares). Hosts save projects under the class
+# IDs and the URI derived from them: never change any of these once released.
+set(VARNOKE_MANUFACTURER_CODE "Ostr")
+set(VARNOKE_PLUGIN_CODE "Vrnk")
+set(VARNOKE_LV2_URI "urn:ostrelund:varnoke")
+
+# JUCE's VST3 wrapper builds its class IDs from two fixed words and the two
+# codes; the component's ID is the one hosts show and store.
+function(varnoke_hex_of_code code out)
+  string(HEX "${code}" hex)
+  string(TOUPPER "${hex}" hex)
+  set(${out} ${hex} PARENT_SCOPE)
+endfunction()
+varnoke_hex_of_code(${VARNOKE_MANUFACTURER_CODE} VARNOKE_MANUFACTURER_CODE_HEX)
+varnoke_hex_of_code(${VARNOKE_PLUGIN_CODE} VARNOKE_PLUGIN_CODE_HEX)
+set(VARNOKE_VST3_COMPONENT_CLASS_ID "ABCDEF019182FAEB${VARNOKE_MANUFACTURER_CODE_HEX}${VARNOKE_PLUGIN_CODE_HEX}")
+set(VARNOKE_VST3_CONTROLLER_CLASS_ID "ABCDEF011234ABCD${VARNOKE_MANUFACTURER_CODE_HEX}${VARNOKE_PLUGIN_CODE_HEX}")
+
 # VST 2 reports the version as one number: major * 100 + minor * 10 + patch.
 math(EXPR VARNOKE_VENDOR_VERSION
      "${PROJECT_VERSION_MAJOR} * 100 + ${PROJECT_VERSION_MINOR} * 10 + ${PROJECT_VERSION_PATCH}")

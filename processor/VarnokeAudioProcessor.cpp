@@ -15,6 +15,11 @@ constexpr auto relaxed = std::memory_order_relaxed;
 
 VarnokeAudioProcessor::VarnokeAudioProcessor() = default;
 
+VarnokeAudioProcessor::VarnokeAudioProcessor(const BusesProperties& buses)
+    : juce::AudioProcessor(buses)
+{
+}
+
 VarnokeAudioProcessor::~VarnokeAudioProcessor() = default;
 
 const juce::String VarnokeAudioProcessor::getName() const
@@ -175,6 +180,18 @@ VarnokeAudioProcessor::KnobValues VarnokeAudioProcessor::getKnobValues() const n
 {
     return {static_cast<double>(lowContour.load(relaxed) * 10.0f), static_cast<double>(process.load(relaxed) * 10.0f),
             static_cast<double>(output.load(relaxed) * 10.0f)};
+}
+
+float VarnokeAudioProcessor::getParameterDefaultValue(int index)
+{
+    return index >= 0 && index < numHostParameters ? hostParameterDefaults[static_cast<std::size_t>(index)] : 0.0f;
+}
+
+bool VarnokeAudioProcessor::isBusesLayoutSupported(const BusesLayout& layout) const
+{
+    const auto input = layout.getMainInputChannelSet();
+    return input == layout.getMainOutputChannelSet() &&
+           (input == juce::AudioChannelSet::mono() || input == juce::AudioChannelSet::stereo());
 }
 
 int VarnokeAudioProcessor::getNumPrograms()

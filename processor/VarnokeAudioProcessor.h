@@ -5,6 +5,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <array>
 #include <atomic>
 
 namespace varnoke
@@ -32,10 +33,18 @@ public:
     };
 
     static constexpr int numHostParameters = 3;
+    // Where the host parameters start, by index.
+    static constexpr std::array<float, numHostParameters> hostParameterDefaults{0.0f, 0.0f, 0.5f};
 
     VarnokeAudioProcessor();
     ~VarnokeAudioProcessor() override;
 
+protected:
+    // For hosts that expect the main buses active from the start (the VST 2
+    // boundary sets the channels itself).
+    explicit VarnokeAudioProcessor(const BusesProperties& buses);
+
+public:
     const juce::String getName() const override;
 
     void prepareToPlay(double sampleRate, int estimatedSamplesPerBlock) override;
@@ -63,6 +72,11 @@ public:
     const juce::String getParameterText(int index) override;
     juce::String getParameterText(int index, int maximumStringLength) override;
     void setParameter(int index, float newValue) override;
+    // The value each parameter starts at (the VST3 and LV2 hosts' reset value).
+    float getParameterDefaultValue(int index) override;
+
+    // One main bus in and one out, mono or stereo, the same on both sides.
+    bool isBusesLayoutSupported(const BusesLayout& layout) const override;
 
     int getNumPrograms() override;
     int getCurrentProgram() override;
@@ -100,10 +114,10 @@ private:
     void refreshDerivedGains() noexcept;
 
     // Parameters, in storage order (index order differs: output is index 2).
-    Parameter lowContour{0.0f};
-    Parameter process{0.0f};
+    Parameter lowContour{hostParameterDefaults[lowContourIndex]};
+    Parameter process{hostParameterDefaults[processIndex]};
     Parameter cv{0.0f};
-    Parameter output{0.5f};
+    Parameter output{hostParameterDefaults[outputIndex]};
     Parameter noiseFloor{0.0f};
 
     // The signal path, with the derived gains that refreshDerivedGains writes into it.

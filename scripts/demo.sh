@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the plug-in Varnoke.so and the offline host
-# varnoke-render, then renders the built-in demo through the plug-in: the dry
+# Installs what is missing, builds the plug-in in its three formats (Varnoke.so
+# for VST 2.4, Varnoke.vst3 and Varnoke.lv2) and the offline host varnoke-render, then renders the built-in demo through the plug-in: the dry
 # and the processed demo as WAV files, and the response of the settings as a plot.
 # Usage: scripts/demo.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
@@ -9,7 +9,7 @@ build=${1:-build}
 
 scripts/install-dependencies.sh build
 cmake --preset default -B "$build" >/dev/null
-cmake --build "$build" --target varnoke-render Varnoke
+cmake --build "$build" --target varnoke-render Varnoke Varnoke_VST3 Varnoke_LV2
 
 out="$build/demo"
 mkdir -p "$out"
@@ -19,12 +19,19 @@ render="$build/bin/varnoke-render"
   --plot "$out/varnoke-response.png" --compare 0,0,0.5 --compare 0.8,0,0.5 --compare 0,0.8,0.5
 
 out=$(cd "$out" && pwd)
-plugin="$(cd "$build/plugin" && pwd)/Varnoke.so"
+built=$(cd "$build" && pwd)
 cat <<MSG
 
 Listen:   $out/varnoke-demo-dry.wav (untouched) and $out/varnoke-demo.wav (Low Contour 0.35, Process 0.45, Output 0.28)
 See:      $out/varnoke-response.png (the response of those and three other settings)
-Plug-in:  $plugin
-Install it for your hosts with   mkdir -p ~/.vst && cp '$plugin' ~/.vst/
-or system-wide with              sudo cmake --install $build   (to /usr/local/lib/vst and /usr/local/bin)
+Plug-ins: VST 2.4  $built/plugin/Varnoke.so
+          VST3     $built/VST3/Varnoke.vst3
+          LV2      $built/LV2/Varnoke.lv2
+Install them for yourself with
+          mkdir -p ~/.vst ~/.vst3 ~/.lv2
+          cp '$built/plugin/Varnoke.so' ~/.vst/
+          cp -r '$built/VST3/Varnoke.vst3' ~/.vst3/
+          cp -r '$built/LV2/Varnoke.lv2' ~/.lv2/
+or system-wide with   sudo cmake --install $build
+          (to /usr/local/lib/vst, /usr/local/lib/vst3, /usr/local/lib/lv2 and /usr/local/bin)
 MSG

@@ -1,0 +1,251 @@
+// Varnoke.lv2 loaded through lilv as LV2 hosts load it, compared with the VST 2.4
+// plug-in: the description hosts read, the sound, the state and the UI.
+
+#include "FormatTestSupport.h"
+#include "Lv2Host.h"
+#include "ProductIdentity.h"
+
+#include <juce_core/juce_core.h>
+#include <lv2/core/lv2.h>
+#include <lv2/patch/patch.h>
+#include <lv2/state/state.h>
+
+namespace varnoke::test
+{
+namespace
+{
+const std::string pluginUri = product::lv2Uri;
+const std::string stateKey = pluginUri + ":StateString";
+
+std::string parameterUri(const char* id)
+{
+    return pluginUri + ":" + id;
+}
+
+const char* const parameterIds[] = {"lowContour", "process", "output"};
+
+// The chunk bytes as JUCE's wrapper writes them into the state string.
+std::string stateTextOf(const std::vector<unsigned char>& chunk)
+{
+    return juce::MemoryBlock(chunk.data(), chunk.size()).toBase64Encoding().toStdString();
+}
+
+std::vector<unsigned char> chunkOf(const std::string& stateText)
+{
+    juce::MemoryBlock block;
+    if (!block.fromBase64Encoding(stateText))
+        return {};
+    const auto* bytes = static_cast<const unsigned char*>(block.getData());
+    return {bytes, bytes + block.getSize()};
+}
+
+class Lv2PluginTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        plugin = host.findPlugin(pluginUri);
+        ASSERT_NE(nullptr, plugin) << "no " << pluginUri << " next to " << VARNOKE_LV2_BUNDLE;
+    }
+
+    std::unique_ptr<Lv2Instance> instantiate(double sampleRate = 48000.0, int maximumBlockLength = 512)
+    {
+        auto instance = std::make_unique<Lv2Instance>(host, plugin, sampleRate, maximumBlockLength);
+        EXPECT_TRUE(instance->isValid());
+        return instance->isValid() ? std::move(instance) : nullptr;
+    }
+
+    static void setKnobs(Lv2Instance& instance, const KnobSettings& knobs)
+    {
+        instance.setParameter(parameterUri("lowContour"), knobs.lowContour);
+        instance.setParameter(parameterUri("process"), knobs.process);
+        instance.setParameter(parameterUri("output"), knobs.output);
+    }
+
+    std::string nodeText(const LilvNode* subject, const char* predicate)
+    {
+        LilvWorld* world = host.getWorld();
+        LilvNode* property = lilv_new_uri(world, predicate);
+        LilvNode* value = lilv_world_get(world, subject, property, nullptr);
+        std::string text = value != nullptr ? lilv_node_as_string(value) : "";
+        lilv_node_free(value);
+        lilv_node_free(property);
+        return text;
+    }
+
+    Lv2Host host{VARNOKE_LV2_BUNDLE};
+    const LilvPlugin* plugin = nullptr;
+    Vst2Reference vst2;
+};
+
+TEST_F(Lv2PluginTest, DescribesItselfAsVarnokeWithStereoAudioAndThreeParameters)
+{
+    LilvNode* name = lilv_plugin_get_name(plugin);
+    EXPECT_STREQ("Varnoke", lilv_node_as_string(name));
+    lilv_node_free(name);
+    LilvNode* author = lilv_plugin_get_author_name(plugin);
+    ASSERT_NE(nullptr, author);
+    EXPECT_STREQ("Ostrelund", lilv_node_as_string(author));
+    lilv_node_free(author);
+    EXPECT_EQ(nullptr, lilv_plugin_get_author_email(plugin)) << "no address is better than a made-up one";
+
+    LilvWorld* world = host.getWorld();
+    LilvNode* audio = lilv_new_uri(world, LV2_CORE__AudioPort);
+    LilvNode* input = lilv_new_uri(world, LV2_CORE__InputPort);
+    LilvNode* output = lilv_new_uri(world, LV2_CORE__OutputPort);
+    EXPECT_EQ(2u, lilv_plugin_get_num_ports_of_class(plugin, audio, input, nullptr));
+    EXPECT_EQ(2u, lilv_plugin_get_num_ports_of_class(plugin, audio, output, nullptr));
+    lilv_node_free(audio);
+    lilv_node_free(input);
+    lilv_node_free(output);
+
+    // The host parameters, by the labels and defaults hosts show; the hidden values are not among them.
+    LilvNode* pluginNode = lilv_new_uri(world, pluginUri.c_str());
+    LilvNode* writable = lilv_new_uri(world, LV2_PATCH__writable);
+    LilvNodes* parameters = lilv_world_find_nodes(world, pluginNode, writable, nullptr);
+    std::vector<std::string> described;
+    LILV_FOREACH(nodes, i, parameters)
+    {
+        const LilvNode* parameter = lilv_nodes_get(parameters, i);
+        described.push_back(std::string(lilv_node_as_uri(parameter)) + " \"" +
+                            nodeText(parameter, "http://www.w3.org/2000/01/rdf-schema#label") + "\" " +
+                            nodeText(parameter, LV2_CORE__minimum) + ".." + nodeText(parameter, LV2_CORE__maximum) +
+                            " default " + nodeText(parameter, LV2_CORE__default));
+    }
+    lilv_nodes_free(parameters);
+    lilv_node_free(writable);
+    lilv_node_free(pluginNode);
+    std::sort(described.begin(), described.end());
+    EXPECT_EQ((std::vector<std::string>{
+                  parameterUri("lowContour") + " \"Low Contour\" 0.0..1.0 default 0",
+                  parameterUri("output") + " \"Output\" 0.0..1.0 default 0.5",
+                  parameterUri("process") + " \"Process\" 0.0..1.0 default 0",
+              }),
+              described);
+}
+
+// The LV2 plug-in runs in blocks of 64 frames, the VST 2 plug-in in blocks of 512.
+TEST_F(Lv2PluginTest, SoundsLikeTheVst2PluginAtEverySettingAndRate)
+{
+    const auto input = noiseSignal(6000, 7);
+    for (const double sampleRate : {44100.0, 96000.0})
+        for (const auto& knobs : knobSettingsToCompare())
+        {
+            SCOPED_TRACE(::testing::PrintToString(knobs) + " at " + std::to_string(sampleRate));
+            auto instance = instantiate(sampleRate, 64);
+            ASSERT_NE(nullptr, instance);
+            setKnobs(*instance, knobs);
+            EXPECT_TRUE(sameBits(vst2.render(knobs, input, sampleRate, 512), instance->render(input, 64)));
+        }
+}
+
+TEST_F(Lv2PluginTest, AKnobMovedMidwayAppliesFromTheNextBlock)
+{
+    const auto input = noiseSignal(4096, 11);
+    auto instance = instantiate();
+    ASSERT_NE(nullptr, instance);
+    const KnobSettings before{0.2f, 0.4f, 0.5f};
+    setKnobs(*instance, before);
+    auto firstHalf = instance->render(
+        {{input.left.begin(), input.left.begin() + 2048}, {input.right.begin(), input.right.begin() + 2048}}, 256);
+    instance->setParameter(parameterUri("process"), 0.9f);
+    auto secondHalf = instance->render(
+        {{input.left.begin() + 2048, input.left.end()}, {input.right.begin() + 2048, input.right.end()}}, 256);
+
+    auto reference = vst2.instanceWith(before);
+    ASSERT_NE(nullptr, reference);
+    reference->start(48000.0, 2048);
+    StereoSignal expected{input.left, input.right};
+    for (std::size_t start : {std::size_t{0}, std::size_t{2048}})
+    {
+        if (start == 2048)
+            reference->setParameter(1, 0.9f);
+        std::vector<float> inLeft(input.left.begin() + static_cast<std::ptrdiff_t>(start),
+                                  input.left.begin() + static_cast<std::ptrdiff_t>(start + 2048));
+        std::vector<float> inRight(input.right.begin() + static_cast<std::ptrdiff_t>(start),
+                                   input.right.begin() + static_cast<std::ptrdiff_t>(start + 2048));
+        float* inputs[] = {inLeft.data(), inRight.data()};
+        float* outputs[] = {expected.left.data() + start, expected.right.data() + start};
+        reference->process(inputs, outputs, 2048);
+    }
+    firstHalf.left.insert(firstHalf.left.end(), secondHalf.left.begin(), secondHalf.left.end());
+    firstHalf.right.insert(firstHalf.right.end(), secondHalf.right.begin(), secondHalf.right.end());
+    EXPECT_TRUE(sameBits(expected, firstHalf));
+}
+
+// The state is the VST 2 plug-in's chunk, so a setting saved in one format restores in the other.
+TEST_F(Lv2PluginTest, StateHoldsTheVst2ChunkAndRestoresIt)
+{
+    for (const auto& knobs : knobSettingsToCompare())
+    {
+        SCOPED_TRACE(::testing::PrintToString(knobs));
+        auto saving = instantiate();
+        ASSERT_NE(nullptr, saving);
+        setKnobs(*saving, knobs);
+        saving->render(noiseSignal(64, 1), 64);  // the knobs arrive with a run
+        const auto saved = saving->saveState();
+        ASSERT_EQ(1u, saved.size());
+        ASSERT_EQ(stateKey, saved.begin()->first);
+        const auto chunk = chunkOf(saved.begin()->second);
+        EXPECT_EQ(vst2.chunkFor(knobs), chunk) << "the state is the VST 2 chunk, byte for byte";
+
+        const auto restored = vst2.settingsAfterRestoring(chunk);
+        EXPECT_EQ(bitsOf(knobs.lowContour), bitsOf(restored.lowContour));
+        EXPECT_EQ(bitsOf(knobs.process), bitsOf(restored.process));
+        EXPECT_EQ(bitsOf(knobs.output), bitsOf(restored.output));
+
+        // A VST 2 chunk restored into a fresh LV2 instance: the same sound and the same state.
+        auto loading = instantiate();
+        ASSERT_NE(nullptr, loading);
+        EXPECT_EQ(LV2_STATE_SUCCESS, loading->restoreState({{stateKey, stateTextOf(vst2.chunkFor(knobs))}}));
+        const auto input = noiseSignal(2048, 5);
+        EXPECT_TRUE(sameBits(vst2.render(knobs, input, 48000.0, 512), loading->render(input, 512)));
+        EXPECT_EQ(chunk, chunkOf(loading->saveState()[stateKey]));
+    }
+}
+
+TEST_F(Lv2PluginTest, UnusableStateChangesNothing)
+{
+    const KnobSettings knobs{0.25f, 0.75f, 0.6f};
+    auto chunk = vst2.chunkFor(knobs);
+    auto truncated = chunk;
+    truncated.resize(truncated.size() / 2);
+    auto wrongMagic = chunk;
+    wrongMagic[0] ^= 0xff;
+
+    const std::vector<std::pair<const char*, std::map<std::string, std::string>>> unusable{
+        {"no state at all", {}},
+        {"an empty string", {{stateKey, ""}}},
+        {"text that is no encoding", {{stateKey, "not a state"}}},
+        {"half a chunk", {{stateKey, stateTextOf(truncated)}}},
+        {"a chunk with another magic", {{stateKey, stateTextOf(wrongMagic)}}},
+        {"a state under another key", {{pluginUri + ":Other", stateTextOf(vst2.chunkFor({1.0f, 1.0f, 1.0f}))}}},
+    };
+    const auto input = noiseSignal(2048, 9);
+    const auto expected = vst2.render(knobs, input, 48000.0, 512);
+    for (const auto& [what, state] : unusable)
+    {
+        SCOPED_TRACE(what);
+        auto instance = instantiate();
+        ASSERT_NE(nullptr, instance);
+        ASSERT_EQ(LV2_STATE_SUCCESS, instance->restoreState({{stateKey, stateTextOf(chunk)}}));
+        instance->restoreState(state);
+        EXPECT_EQ(chunk, chunkOf(instance->saveState()[stateKey]));
+        EXPECT_TRUE(sameBits(expected, instance->render(input, 512)));
+    }
+}
+
+// What a host writes reaches the processor as it is, and the plug-in tells the
+// host of no change it did not make.
+TEST_F(Lv2PluginTest, ParameterValuesPassUnchangedAndAreNotEchoedBack)
+{
+    auto instance = instantiate();
+    ASSERT_NE(nullptr, instance);
+    const KnobSettings odd{0.1f, 0.33333334f, 0.99999994f};
+    setKnobs(*instance, odd);
+    instance->render(noiseSignal(64, 3), 64);
+    EXPECT_EQ(vst2.chunkFor(odd), chunkOf(instance->saveState()[stateKey]));
+    EXPECT_TRUE(instance->lastParameterEcho().empty());
+}
+}  // namespace
+}  // namespace varnoke::test
