@@ -49,10 +49,8 @@ using ShaperKernelFunction = void (*)(const ShaperSettings& settings, ShaperChan
 
 // Each lives in its own source file, compiled for its instruction set: call
 // one only on a processor that runs it.
-void runShaperKernelSse2(const ShaperSettings&, ShaperChannelState&, ShaperChannelState&, float*, float*,
-                         int) noexcept;
-void runShaperKernelAvx2(const ShaperSettings&, ShaperChannelState&, ShaperChannelState&, float*, float*,
-                         int) noexcept;
+void runShaperKernelSse2(const ShaperSettings&, ShaperChannelState&, ShaperChannelState&, float*, float*, int) noexcept;
+void runShaperKernelAvx2(const ShaperSettings&, ShaperChannelState&, ShaperChannelState&, float*, float*, int) noexcept;
 void runShaperKernelAvx512(const ShaperSettings&, ShaperChannelState&, ShaperChannelState&, float*, float*,
                            int) noexcept;
 }  // namespace varnoke

@@ -70,8 +70,8 @@ private:
 };
 }  // namespace
 
-void runShaperKernelAvx2(const ShaperSettings& settings, ShaperChannelState& leftState,
-                         ShaperChannelState& rightState, float* left, float* right, int frames) noexcept
+void runShaperKernelAvx2(const ShaperSettings& settings, ShaperChannelState& leftState, ShaperChannelState& rightState,
+                         float* left, float* right, int frames) noexcept
 {
     runWideKernel<QuadAndPairSections>(settings, leftState, rightState, left, right, frames);
 }

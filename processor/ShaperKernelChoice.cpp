@@ -16,12 +16,9 @@ bool processorRuns(ShaperKernel kernel) noexcept
     // wide registers.
     switch (kernel)
     {
-        case ShaperKernel::sse2:
-            return true;
-        case ShaperKernel::avx2:
-            return __builtin_cpu_supports("avx2");
-        case ShaperKernel::avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+    case ShaperKernel::sse2: return true;
+    case ShaperKernel::avx2: return __builtin_cpu_supports("avx2");
+    case ShaperKernel::avx512: return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
     }
     return false;
 }
@@ -41,12 +38,9 @@ ShaperKernelFunction shaperKernelFunction(ShaperKernel kernel) noexcept
 {
     switch (kernel)
     {
-        case ShaperKernel::avx2:
-            return runShaperKernelAvx2;
-        case ShaperKernel::avx512:
-            return runShaperKernelAvx512;
-        case ShaperKernel::sse2:
-            break;
+    case ShaperKernel::avx2: return runShaperKernelAvx2;
+    case ShaperKernel::avx512: return runShaperKernelAvx512;
+    case ShaperKernel::sse2: break;
     }
     return runShaperKernelSse2;
 }
@@ -55,12 +49,9 @@ const char* shaperKernelName(ShaperKernel kernel) noexcept
 {
     switch (kernel)
     {
-        case ShaperKernel::avx2:
-            return "avx2";
-        case ShaperKernel::avx512:
-            return "avx512";
-        case ShaperKernel::sse2:
-            break;
+    case ShaperKernel::avx2: return "avx2";
+    case ShaperKernel::avx512: return "avx512";
+    case ShaperKernel::sse2: break;
     }
     return "sse2";
 }

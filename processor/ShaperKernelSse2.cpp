@@ -165,8 +165,8 @@ void processChannels(const ShaperSettings& settings, ShaperChannelState& leftSta
 }
 }  // namespace
 
-void runShaperKernelSse2(const ShaperSettings& settings, ShaperChannelState& leftState,
-                         ShaperChannelState& rightState, float* left, float* right, int frames) noexcept
+void runShaperKernelSse2(const ShaperSettings& settings, ShaperChannelState& leftState, ShaperChannelState& rightState,
+                         float* left, float* right, int frames) noexcept
 {
     if (right != nullptr)
         processChannels<true>(settings, leftState, rightState, left, right, frames);

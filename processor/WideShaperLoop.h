@@ -59,8 +59,8 @@ void runWideLoop(const ShaperSettings& settings, ShaperChannelState& leftState, 
 
         const Pair target = one - absolute(x) * cvDepthNow;
         cvGain = keep * cvGain + step * target;
-        const Pair mix = ((cvGain * sections.highPass()) * highGainNow + sections.allPass()) +
-                         lowGainNow * sections.lowPass();
+        const Pair mix =
+            ((cvGain * sections.highPass()) * highGainNow + sections.allPass()) + lowGainNow * sections.lowPass();
         dc = step * mix + keep * dc;
         const Pair out = (mix - dc) * outputGainNow + zero;  // + 0.0 turns -0.0 into +0.0
 

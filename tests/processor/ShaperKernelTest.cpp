@@ -71,8 +71,12 @@ const HostileRun hostileRuns[] = {
     {"NanAndInfinityTogether", {{setSample(7, floatNan, floatInf)}, {setSample(8, -floatInf, floatNan)}, ordinary}},
     {"LargestFloats", {{fill(FLT_MAX, -FLT_MAX)}, {fill(FLT_MAX, FLT_MAX)}, ordinary, ordinary}},
     {"SubnormalFloats", {{fill(std::numeric_limits<float>::denorm_min(), -1e-40f)}, ordinary}},
-    {"NanGains", {{{}, {nan, 1.0, 0.5, 1.0}}, {{}, {1.0, nan, 0.5, 1.0}}, {{}, {1.0, 1.0, nan, 1.0}},
-                  {{}, {1.0, 1.0, 0.5, nan}}, ordinary}},
+    {"NanGains",
+     {{{}, {nan, 1.0, 0.5, 1.0}},
+      {{}, {1.0, nan, 0.5, 1.0}},
+      {{}, {1.0, 1.0, nan, 1.0}},
+      {{}, {1.0, 1.0, 0.5, nan}},
+      ordinary}},
     {"InfiniteGains", {{{}, {inf, -inf, 0.5, 1.0}}, {{}, {1.0, 1.0, inf, -inf}}, ordinary}},
     {"HugeGains", {{{}, {1e300, 1e300, 1e300, 1e300}}, {{}, {3e38, -3e38, 0.0, 3e38}}, ordinary}},
     {"SubnormalGains", {{{}, {4.9e-324, 2.2e-308, 1e-310, 4.9e-324}}, ordinary}},
@@ -94,8 +98,7 @@ Output process(ShaperKernel kernel, double rate, bool stereo, const std::vector<
     Output output;
     for (const Block& block : blocks)
     {
-        std::uniform_real_distribution<float> sample(static_cast<float>(-block.level),
-                                                     static_cast<float>(block.level));
+        std::uniform_real_distribution<float> sample(static_cast<float>(-block.level), static_cast<float>(block.level));
         std::vector<float> left(blockFrames), right(blockFrames);
         for (int i = 0; i < blockFrames; ++i)
         {
@@ -140,8 +143,8 @@ TEST_P(WideKernel, GivesTheSse2KernelsBitsForHostileValues)
             {
                 const Output expected = process(ShaperKernel::sse2, rate, stereo, run.blocks);
                 const Output actual = process(GetParam(), rate, stereo, run.blocks);
-                const std::string what = std::string(run.name) + " at " + std::to_string(rate) + " Hz" +
-                                         (stereo ? "" : ", left alone");
+                const std::string what =
+                    std::string(run.name) + " at " + std::to_string(rate) + " Hz" + (stereo ? "" : ", left alone");
                 expectSameBits(expected.left, actual.left, what + ", left");
                 expectSameBits(expected.right, actual.right, what + ", right");
             }

@@ -1,5 +1,5 @@
-#include "ShaperKernelChoice.h"
 #include "ToneShaper.h"
+#include "ShaperKernelChoice.h"
 #include "support/BitPatterns.h"
 #include "support/ForcedKernel.h"
 #include "support/ReferenceSignalPath.h"
@@ -176,6 +176,60 @@ TEST_P(EveryKernel, RunsOneChannelAloneAndKeepsTheOthersMemories)
             {
                 ASSERT_SAME_BITS(expectedRight[i], right[i]) << "frame " << i;
             }
+        }
+    }
+}
+
+void expectSameMemories(const ShaperChannelState& expected, const ShaperChannelState& actual, const std::string& what)
+{
+    const auto values = [](const ShaperChannelState& s)
+    {
+        return std::vector<double>{s.cvGain,      s.dc,          s.allPass.x1,  s.allPass.x2, s.allPass.y1,
+                                   s.allPass.y2,  s.lowPass.x1,  s.lowPass.x2,  s.lowPass.y1, s.lowPass.y2,
+                                   s.highPass.x1, s.highPass.x2, s.highPass.y1, s.highPass.y2};
+    };
+    const std::vector<double> expectedValues = values(expected), actualValues = values(actual);
+    for (size_t i = 0; i < expectedValues.size(); ++i)
+        ASSERT_SAME_BITS(expectedValues[i], actualValues[i]) << what << ", memory " << i;
+}
+
+// The kernel function itself, its memories compared with the scalar model's
+// after every block: a sum evaluated in another order shows there long before
+// it changes a float output.
+TEST_P(EveryKernel, KeepsTheScalarModelsMemoriesBitForBit)
+{
+    const ShaperKernelFunction run = shaperKernelFunction(GetParam());
+    for (const double rate : {8000.0, 44100.0, 96000.0})
+    {
+        std::mt19937 random(13);
+        std::uniform_real_distribution<double> gain(-1.0, 6.0);
+        ShaperSettings settings;
+        settings.sections = designCrossover(rate);
+        settings.smoothStep = ToneShaper::smoothingStep;
+        settings.smoothKeep = ToneShaper::smoothingKeep;
+        ShaperChannelState leftState, rightState;
+        ReferenceSignalPath referenceLeft, referenceRight;
+        referenceLeft.prepare(rate);
+        referenceRight.prepare(rate);
+
+        for (const int frames : {1, 2, 3, 7, 64, 333})
+        {
+            const ReferenceSignalPath::Gains gains{gain(random), gain(random), gain(random) / 4.0, gain(random)};
+            settings.lowGain = gains.low;
+            settings.highGain = gains.high;
+            settings.cvDepth = gains.cv;
+            settings.outputGain = gains.output;
+            std::vector<float> left = noise(random, frames, 1.0f), right = noise(random, frames, 0.5f);
+            for (int i = 0; i < frames; ++i)
+            {
+                referenceLeft.process(left[static_cast<size_t>(i)], gains);
+                referenceRight.process(right[static_cast<size_t>(i)], gains);
+            }
+            run(settings, leftState, rightState, left.data(), right.data(), frames);
+
+            const std::string what = std::to_string(rate) + " Hz, block of " + std::to_string(frames);
+            expectSameMemories(referenceLeft.memories(), leftState, what + ", left");
+            expectSameMemories(referenceRight.memories(), rightState, what + ", right");
         }
     }
 }

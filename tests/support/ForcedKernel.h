@@ -52,4 +52,3 @@ private:
     std::optional<std::string> previous;
 };
 }  // namespace varnoke::test
-
