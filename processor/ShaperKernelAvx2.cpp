@@ -2,6 +2,8 @@
 
 #include "WideShaperLoop.h"
 
+#include <immintrin.h>
+
 namespace varnoke
 {
 namespace
@@ -26,8 +28,8 @@ public:
         , highB2(both(s.highPass.b2))
         , highA1(both(s.highPass.a1))
         , highA2(both(s.highPass.a2))
-        , x1{left.allPass.x1, right.allPass.x1}
-        , x2{left.allPass.x2, right.allPass.x2}
+        , x1(spread(Pair{left.allPass.x1, right.allPass.x1}))
+        , x2(spread(Pair{left.allPass.x2, right.allPass.x2}))
         , y1{left.allPass.y1, right.allPass.y1, left.lowPass.y1, right.lowPass.y1}
         , y2{left.allPass.y2, right.allPass.y2, left.lowPass.y2, right.lowPass.y2}
         , highY1{left.highPass.y1, right.highPass.y1}
@@ -37,17 +39,16 @@ public:
 
     void run(Pair x)
     {
-        const Quad wideX = __builtin_shufflevector(x, x, 0, 1, 0, 1);
-        const Quad wideX1 = __builtin_shufflevector(x1, x1, 0, 1, 0, 1);
-        const Quad wideX2 = __builtin_shufflevector(x2, x2, 0, 1, 0, 1);
-        const Quad y = (((b0 * wideX + b1 * wideX1) + b2 * wideX2) - a1 * y1) - a2 * y2;
+        const Quad wideX = spread(x);
+        const Pair x1Pair = low(x1), x2Pair = low(x2);
+        const Quad y = (((b0 * wideX + b1 * x1) + b2 * x2) - a1 * y1) - a2 * y2;
         y2 = y1;
         y1 = y;
-        const Pair highY = (((highB0 * x + highB1 * x1) + highB2 * x2) - highA1 * highY1) - highA2 * highY2;
+        const Pair highY = (((highB0 * x + highB1 * x1Pair) + highB2 * x2Pair) - highA1 * highY1) - highA2 * highY2;
         highY2 = highY1;
         highY1 = highY;
         x2 = x1;
-        x1 = x;
+        x1 = wideX;
     }
 
     Pair allPass() const { return __builtin_shufflevector(y1, y1, 0, 1); }
@@ -62,9 +63,22 @@ public:
     }
 
 private:
+    // The pair in both halves, in registers (a shuffle through the stack would
+    // stall on the store).
+    static Quad spread(Pair pair)
+    {
+        const __m128d narrow = reinterpret_cast<__m128d>(pair);
+        return reinterpret_cast<Quad>(_mm256_insertf128_pd(_mm256_castpd128_pd256(narrow), narrow, 1));
+    }
+
+    static Pair low(Quad quad)
+    {
+        return reinterpret_cast<Pair>(_mm256_castpd256_pd128(reinterpret_cast<__m256d>(quad)));
+    }
+
     const Quad b0, b1, b2, a1, a2;
     const Pair highB0, highB1, highB2, highA1, highA2;
-    Pair x1, x2;
+    Quad x1, x2;  // the inputs, spread as the input is
     Quad y1, y2;
     Pair highY1, highY2;
 };

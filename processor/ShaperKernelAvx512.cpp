@@ -22,8 +22,8 @@ public:
         , b2(spread(s, &BiquadCoeffs::b2))
         , a1(spread(s, &BiquadCoeffs::a1))
         , a2(spread(s, &BiquadCoeffs::a2))
-        , x1{left.allPass.x1, right.allPass.x1}
-        , x2{left.allPass.x2, right.allPass.x2}
+        , x1(spread(Pair{left.allPass.x1, right.allPass.x1}))
+        , x2(spread(Pair{left.allPass.x2, right.allPass.x2}))
         , y1(memories(left, right, &BiquadState::y1))
         , y2(memories(left, right, &BiquadState::y2))
     {
@@ -31,14 +31,12 @@ public:
 
     void run(Pair x)
     {
-        const Octet wideX = __builtin_shufflevector(x, x, 0, 1, 0, 1, 0, 1, 0, 1);
-        const Octet wideX1 = __builtin_shufflevector(x1, x1, 0, 1, 0, 1, 0, 1, 0, 1);
-        const Octet wideX2 = __builtin_shufflevector(x2, x2, 0, 1, 0, 1, 0, 1, 0, 1);
-        const Octet y = (((b0 * wideX + b1 * wideX1) + b2 * wideX2) - a1 * y1) - a2 * y2;
+        const Octet wideX = spread(x);
+        const Octet y = (((b0 * wideX + b1 * x1) + b2 * x2) - a1 * y1) - a2 * y2;
         y2 = y1;
         y1 = y;
         x2 = x1;
-        x1 = x;
+        x1 = wideX;
     }
 
     Pair allPass() const { return __builtin_shufflevector(y1, y1, 0, 1); }
@@ -53,6 +51,17 @@ public:
     }
 
 private:
+    // The pair in every quarter, in registers (a shuffle through the stack
+    // would stall on the store).
+    static Octet spread(Pair pair)
+    {
+        // What _mm512_shuffle_f64x2 of _mm512_castpd128_pd512 gives, without
+        // GCC 12's warning about the cast's undefined upper part.
+        Octet wide;
+        asm("vshuff64x2 $0, %g1, %g1, %0" : "=v"(wide) : "v"(pair));
+        return wide;
+    }
+
     static Octet spread(const CrossoverSections& s, double BiquadCoeffs::*field)
     {
         const double ap = s.allPass.*field, lp = s.lowPass.*field, hp = s.highPass.*field;
@@ -66,7 +75,7 @@ private:
     }
 
     const Octet b0, b1, b2, a1, a2;
-    Pair x1, x2;
+    Octet x1, x2;  // the inputs, spread as the input is
     Octet y1, y2;
 };
 }  // namespace
