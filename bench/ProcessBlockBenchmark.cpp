@@ -84,8 +84,8 @@ void reportPerFrame(benchmark::State& state, CycleCounter& counter, long long cy
     else
     {
         state.counters["cycles/frame"] = seconds * estimatedGigahertz() * 1.0e9 / frames;
-        state.SetLabel("cycles estimated from a " + std::to_string(estimatedGigahertz()).substr(0, 4) +
-                       " GHz clock" + (coreClock().trustworthy() ? "" : " (NOT TRUSTWORTHY: the chains disagree)") +
+        state.SetLabel("cycles estimated from a " + std::to_string(estimatedGigahertz()).substr(0, 4) + " GHz clock" +
+                       (coreClock().trustworthy() ? "" : " (NOT TRUSTWORTHY: the chains disagree)") +
                        "; per kernel: varnoke_kernel_cycles; exact instructions: bench/count-instructions.sh");
     }
 }
