@@ -26,6 +26,24 @@ inline std::string cannotRunKernel(const std::string& name)
     return "this processor cannot run the " + name + " kernel: not tested here";
 }
 
+inline void setEnvironmentVariable(const char* name, const char* value)
+{
+#ifdef _WIN32
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+}
+
+inline void unsetEnvironmentVariable(const char* name)
+{
+#ifdef _WIN32
+    _putenv_s(name, "");  // an empty value removes it
+#else
+    unsetenv(name);
+#endif
+}
+
 // Sets VARNOKE_KERNEL for the plug-ins prepared while it lives, and puts the
 // variable back as it was afterwards.
 class ForcedKernel
@@ -35,14 +53,14 @@ public:
     {
         if (const char* value = std::getenv(variable))
             previous = value;
-        setenv(variable, name.c_str(), 1);
+        setEnvironmentVariable(variable, name.c_str());
     }
     ~ForcedKernel()
     {
         if (previous)
-            setenv(variable, previous->c_str(), 1);
+            setEnvironmentVariable(variable, previous->c_str());
         else
-            unsetenv(variable);
+            unsetEnvironmentVariable(variable);
     }
     ForcedKernel(const ForcedKernel&) = delete;
     ForcedKernel& operator=(const ForcedKernel&) = delete;
