@@ -2,8 +2,6 @@
 
 #include "WideShaperLoop.h"
 
-#include <immintrin.h>
-
 namespace varnoke
 {
 namespace
@@ -37,9 +35,10 @@ public:
     {
     }
 
-    void run(Pair x)
+    void run(const Pair* input)
     {
-        const Quad wideX = spread(x);
+        const Pair x = *input;
+        const Quad wideX = spread(input);
         const Pair x1Pair = low(x1), x2Pair = low(x2);
         const Quad y = (((b0 * wideX + b1 * x1) + b2 * x2) - a1 * y1) - a2 * y2;
         y2 = y1;
@@ -63,18 +62,17 @@ public:
     }
 
 private:
-    // The pair in both halves, in registers (a shuffle through the stack would
-    // stall on the store).
-    static Quad spread(Pair pair)
+    // The pair in both halves. From memory, the broadcast is a plain load.
+    static Quad spread(const Pair* pair)
     {
-        const __m128d narrow = reinterpret_cast<__m128d>(pair);
-        return reinterpret_cast<Quad>(_mm256_insertf128_pd(_mm256_castpd128_pd256(narrow), narrow, 1));
+        Quad wide;
+        asm("vbroadcastf128 %1, %0" : "=x"(wide) : "m"(*pair));
+        return wide;
     }
 
-    static Pair low(Quad quad)
-    {
-        return reinterpret_cast<Pair>(_mm256_castpd256_pd128(reinterpret_cast<__m256d>(quad)));
-    }
+    static Quad spread(Pair pair) { return spread(&pair); }
+
+    static Pair low(Quad quad) { return __builtin_shufflevector(quad, quad, 0, 1); }
 
     const Quad b0, b1, b2, a1, a2;
     const Pair highB0, highB1, highB2, highA1, highA2;

@@ -29,7 +29,7 @@ public:
     {
     }
 
-    void run(Pair x)
+    void run(const Pair* x)
     {
         const Octet wideX = spread(x);
         const Octet y = (((b0 * wideX + b1 * x1) + b2 * x2) - a1 * y1) - a2 * y2;
@@ -51,16 +51,16 @@ public:
     }
 
 private:
-    // The pair in every quarter, in registers (a shuffle through the stack
-    // would stall on the store).
-    static Octet spread(Pair pair)
+    // The pair in every quarter. From memory, the broadcast is a plain load;
+    // from a register (only when the shaper starts) a shuffle.
+    static Octet spread(const Pair* pair)
     {
-        // What _mm512_shuffle_f64x2 of _mm512_castpd128_pd512 gives, without
-        // GCC 12's warning about the cast's undefined upper part.
         Octet wide;
-        asm("vshuff64x2 $0, %g1, %g1, %0" : "=v"(wide) : "v"(pair));
+        asm("vbroadcastf32x4 %1, %0" : "=v"(wide) : "m"(*pair));
         return wide;
     }
+
+    static Octet spread(Pair pair) { return spread(&pair); }
 
     static Octet spread(const CrossoverSections& s, double BiquadCoeffs::*field)
     {

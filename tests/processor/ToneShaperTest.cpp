@@ -160,7 +160,7 @@ TEST_P(EveryKernel, RunsOneChannelAloneAndKeepsTheOthersMemories)
 
     for (const bool stereo : {true, false, true})
     {
-        std::vector<float> left = noise(random, 300, 1.0f), right = noise(random, 300, 1.0f);
+        std::vector<float> left = noise(random, 301, 1.0f), right = noise(random, 301, 1.0f);
         std::vector<float> expectedLeft, expectedRight;
         for (size_t i = 0; i < left.size(); ++i)
         {
@@ -168,7 +168,7 @@ TEST_P(EveryKernel, RunsOneChannelAloneAndKeepsTheOthersMemories)
             if (stereo)
                 expectedRight.push_back(referenceRight.process(right[i], referenceGains));
         }
-        shaper.process(left.data(), stereo ? right.data() : nullptr, 300);
+        shaper.process(left.data(), stereo ? right.data() : nullptr, 301);
         for (size_t i = 0; i < left.size(); ++i)
         {
             ASSERT_SAME_BITS(expectedLeft[i], left[i]) << (stereo ? "stereo" : "mono") << ", frame " << i;
