@@ -1,5 +1,5 @@
-// Compiled with -mavx512f -mavx512vl (and without FMA): call only where the
-// processor has both.
+// Compiled with -mavx512f -mavx512vl (and -ffp-contract=off, so none of
+// AVX-512F's fused multiply-adds): call only where the processor has both.
 
 #include "WideShaperLoop.h"
 
