@@ -3,6 +3,7 @@
 // ordinary audio and for a signal that has decayed into the subnormal range.
 
 #include "BenchSignals.h"
+#include "TscClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -60,21 +61,17 @@ private:
     int descriptor = -1;
 };
 
-// Where there is no cycle counter, the core clock is estimated by timing a chain
-// of dependent integer additions, which retire one per cycle.
+// Where there is no cycle counter, the core clock is estimated from dependent
+// chains timed with the TSC (see TscClock.h; run pinned, e.g. taskset -c 1).
+const varnoke::bench::CoreClock& coreClock()
+{
+    static const varnoke::bench::CoreClock clock = varnoke::bench::measureCoreClock();
+    return clock;
+}
+
 double estimatedGigahertz()
 {
-    static const double gigahertz = []
-    {
-        constexpr long iterations = 20000000;
-        long value = 0;
-        const auto start = std::chrono::steady_clock::now();
-        for (long i = 0; i < iterations; ++i)
-            asm volatile(".rept 50\n\tadd $1, %0\n\t.endr" : "+r"(value));
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        return 50.0 * iterations / seconds / 1.0e9;
-    }();
-    return gigahertz;
+    return coreClock().cyclesPerTick * coreClock().ticksPerNanosecond;
 }
 
 void reportPerFrame(benchmark::State& state, CycleCounter& counter, long long cycles, double seconds)
@@ -87,8 +84,9 @@ void reportPerFrame(benchmark::State& state, CycleCounter& counter, long long cy
     else
     {
         state.counters["cycles/frame"] = seconds * estimatedGigahertz() * 1.0e9 / frames;
-        state.SetLabel("cycles estimated from the clock (" + std::to_string(estimatedGigahertz()).substr(0, 4) +
-                       " GHz); exact instructions: bench/count-instructions.sh");
+        state.SetLabel("cycles estimated from a " + std::to_string(estimatedGigahertz()).substr(0, 4) + " GHz clock" +
+                       (coreClock().trustworthy() ? "" : " (NOT TRUSTWORTHY: the chains disagree)") +
+                       "; per kernel: varnoke_kernel_cycles; exact instructions: bench/count-instructions.sh");
     }
 }
 

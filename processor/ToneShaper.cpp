@@ -2,8 +2,8 @@
 
 #include "ChannelRestart.h"
 #include "PlayableSampleRate.h"
+#include "ShaperKernelChoice.h"
 
-#include <algorithm>
 #include <xmmintrin.h>
 
 namespace varnoke
@@ -11,89 +11,43 @@ namespace varnoke
 namespace
 {
 constexpr auto relaxed = std::memory_order_relaxed;
-
-// The two channels run identical arithmetic, so they share the two lanes of an
-// SSE2 register: each lane rounds exactly as the scalar code would.
-using Pair = double __attribute__((vector_size(16)));
-using PairBits = long long __attribute__((vector_size(16)));
-using FloatPair = float __attribute__((vector_size(8)));
-
-Pair both(double value)
-{
-    return Pair{value, value};
-}
-
-Pair absolute(Pair value)
-{
-    constexpr long long allButSign = 0x7fffffffffffffffLL;
-    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(value) & PairBits{allButSign, allButSign});
-}
-
-// The numerator of one section: its feed-forward part (b0 x + b1 x1) + b2 x2.
-struct Numerator
-{
-    explicit Numerator(const BiquadCoeffs& c)
-        : b0(both(c.b0))
-        , b1(both(c.b1))
-        , b2(both(c.b2))
-    {
-    }
-
-    Pair feedForward(Pair x, Pair x1, Pair x2) const { return (b0 * x + b1 * x1) + b2 * x2; }
-
-    Pair b0, b1, b2;
-};
-
-// The output memories of one section on both channels.
-struct Feedback
-{
-    Feedback(const BiquadState& left, const BiquadState& right)
-        : y1{left.y1, right.y1}
-        , y2{left.y2, right.y2}
-    {
-    }
-
-    // y = (feedForward - a1 y1) - a2 y2, then the memories shift.
-    Pair run(Pair feedForward, Pair a1, Pair a2)
-    {
-        const Pair y = (feedForward - a1 * y1) - a2 * y2;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-
-    template <int lane> void store(BiquadState& state, Pair x1, Pair x2) const
-    {
-        state = BiquadState{x1[lane], x2[lane], y1[lane], y2[lane]};
-    }
-
-    Pair y1, y2;
-};
 }  // namespace
 
 void ToneShaper::prepare(double sampleRate) noexcept
 {
-    smoothStep = smoothingStep;
-    smoothKeep = smoothingKeep;
-    sections = designCrossover(playableSampleRate(sampleRate));
+    settings.smoothStep = smoothingStep;
+    settings.smoothKeep = smoothingKeep;
+    settings.sections = designCrossover(playableSampleRate(sampleRate));
+    kernel = chooseShaperKernel();
+    runKernel = shaperKernelFunction(kernel);
+}
+
+bool ToneShaper::useKernel(ShaperKernel newKernel) noexcept
+{
+    if (!processorRuns(newKernel))
+        return false;
+    kernel = newKernel;
+    runKernel = shaperKernelFunction(kernel);
+    return true;
 }
 
 void ToneShaper::reset() noexcept
 {
-    leftState = rightState = ChannelState{};
+    leftState = rightState = ShaperChannelState{};
 }
 
 void ToneShaper::setGains(const Gains& gains) noexcept
 {
-    lowGain.store(gains.low, relaxed);
-    highGain.store(gains.high, relaxed);
-    cvDepth.store(gains.cvDepth, relaxed);
-    outputGain.store(gains.output, relaxed);
+    settings.lowGain.store(gains.low, relaxed);
+    settings.highGain.store(gains.high, relaxed);
+    settings.cvDepth.store(gains.cvDepth, relaxed);
+    settings.outputGain.store(gains.output, relaxed);
 }
 
 ToneShaper::Gains ToneShaper::getGains() const noexcept
 {
-    return {lowGain.load(relaxed), highGain.load(relaxed), cvDepth.load(relaxed), outputGain.load(relaxed)};
+    return {settings.lowGain.load(relaxed), settings.highGain.load(relaxed), settings.cvDepth.load(relaxed),
+            settings.outputGain.load(relaxed)};
 }
 
 // Flushes subnormal numbers to zero (FTZ and DAZ in MXCSR) for the block and
@@ -122,112 +76,10 @@ void ToneShaper::process(float* left, float* right, int frames) noexcept
 {
     const ScopedFlushToZero flushToZero;
 
+    runKernel(settings, leftState, rightState, left, right, frames);
+    restartIfDamaged(leftState);
     if (right != nullptr)
-    {
-        processChannels<true>(left, right, frames);
-        restartIfDamaged(leftState);
         restartIfDamaged(rightState);
-    }
-    else
-    {
-        processChannels<false>(left, nullptr, frames);
-        restartIfDamaged(leftState);
-    }
-}
-
-// The three sections of a channel see the same input and share one denominator
-// (the crossover design gives them the same a1 and a2, bit for bit), so the
-// input memories and feedback coefficients are held once and the loop's state
-// fits in registers; every section still evaluates its own full sum.
-//
-// With a single channel the right lane runs on silence and its results are
-// dropped, so the channel-1 memories stay as they were.
-template <bool bothChannels> void ToneShaper::processChannels(float* left, float* right, int frames) noexcept
-{
-    const Pair a1 = both(sections.allPass.a1);
-    const Pair a2 = both(sections.allPass.a2);
-    const Numerator allPass(sections.allPass);
-    const Numerator lowPass(sections.lowPass);
-    const Numerator highPass(sections.highPass);
-    const Pair step = both(smoothStep);
-    const Pair keep = both(smoothKeep);
-    const Pair one = both(1.0);
-    const Pair zero = both(0.0);
-
-    Pair x1{leftState.allPass.x1, rightState.allPass.x1};
-    Pair x2{leftState.allPass.x2, rightState.allPass.x2};
-    Feedback allPassMemories(leftState.allPass, rightState.allPass);
-    Feedback lowPassMemories(leftState.lowPass, rightState.lowPass);
-    Feedback highPassMemories(leftState.highPass, rightState.highPass);
-    Pair cvGain{leftState.cvGain, rightState.cvGain};
-    Pair dc{leftState.dc, rightState.dc};
-
-    // Two passes over short runs of frames: first the three sections (whose
-    // recursions are the only long dependency chains), then the gains and the
-    // mix. Each pass is short enough for the processor to overlap many frames;
-    // the arithmetic, and so every result, is the same as in one pass.
-    constexpr int runLength = 32;
-    struct Bands
-    {
-        Pair x, ap, lp, hp;
-    };
-    Bands bands[runLength];
-
-    // Counted in runs: a start one run past the last could pass the int range.
-    const int numRuns = frames / runLength + (frames % runLength != 0 ? 1 : 0);
-    for (int run = 0; run < numRuns; ++run)
-    {
-        const int start = run * runLength;
-        const int length = std::min(runLength, frames - start);
-        float* const leftRun = left + start;
-        float* const rightRun = bothChannels ? right + start : nullptr;
-
-        for (int i = 0; i < length; ++i)
-        {
-            const Pair x{static_cast<double>(leftRun[i]), bothChannels ? static_cast<double>(rightRun[i]) : 0.0};
-            bands[i].x = x;
-            bands[i].ap = allPassMemories.run(allPass.feedForward(x, x1, x2), a1, a2);
-            bands[i].lp = lowPassMemories.run(lowPass.feedForward(x, x1, x2), a1, a2);
-            bands[i].hp = highPassMemories.run(highPass.feedForward(x, x1, x2), a1, a2);
-            x2 = x1;
-            x1 = x;
-        }
-
-        for (int i = 0; i < length; ++i)
-        {
-            // The gains are read afresh at every sample: a change applies from the next one.
-            const Pair lowGainNow = both(lowGain.load(relaxed));
-            const Pair highGainNow = both(highGain.load(relaxed));
-            const Pair cvDepthNow = both(cvDepth.load(relaxed));
-            const Pair outputGainNow = both(outputGain.load(relaxed));
-
-            const Pair target = one - absolute(bands[i].x) * cvDepthNow;
-            cvGain = keep * cvGain + step * target;
-            const Pair mix = ((cvGain * bands[i].hp) * highGainNow + bands[i].ap) + lowGainNow * bands[i].lp;
-            dc = step * mix + keep * dc;
-            const Pair out = (mix - dc) * outputGainNow + zero;  // + 0.0 turns -0.0 into +0.0
-
-            const FloatPair narrowed = __builtin_convertvector(out, FloatPair);
-            leftRun[i] = narrowed[0];
-            if constexpr (bothChannels)
-                rightRun[i] = narrowed[1];
-        }
-    }
-
-    allPassMemories.store<0>(leftState.allPass, x1, x2);
-    lowPassMemories.store<0>(leftState.lowPass, x1, x2);
-    highPassMemories.store<0>(leftState.highPass, x1, x2);
-    leftState.cvGain = cvGain[0];
-    leftState.dc = dc[0];
-
-    if constexpr (bothChannels)
-    {
-        allPassMemories.store<1>(rightState.allPass, x1, x2);
-        lowPassMemories.store<1>(rightState.lowPass, x1, x2);
-        highPassMemories.store<1>(rightState.highPass, x1, x2);
-        rightState.cvGain = cvGain[1];
-        rightState.dc = dc[1];
-    }
 }
 
 // A NaN or infinite input sample or gain would otherwise stay in the recursions
@@ -235,9 +87,9 @@ template <bool bothChannels> void ToneShaper::processChannels(float* left, float
 // far beyond the float range, which decay for many seconds after a rate
 // change. Such a channel starts the next block from rest, as after
 // construction; finite signals never take this path.
-void ToneShaper::restartIfDamaged(ChannelState& channel) noexcept
+void ToneShaper::restartIfDamaged(ShaperChannelState& channel) noexcept
 {
     if (channelNeedsRestart(channel.allPass, channel.lowPass, channel.highPass, channel.cvGain, channel.dc))
-        channel = ChannelState{};
+        channel = ShaperChannelState{};
 }
 }  // namespace varnoke

@@ -2,8 +2,7 @@
 
 #include "Biquad.h"
 #include "CrossoverDesign.h"
-
-#include <atomic>
+#include "ShaperKernel.h"
 
 namespace varnoke
 {
@@ -34,9 +33,18 @@ public:
     };
 
     // Designs the sections for a sample rate in Hz (one that is not a real rate
-    // plays at 44100 Hz) and sets the smoothing constants. The memories are left as they are: after a change of rate,
+    // plays at 44100 Hz), sets the smoothing constants and chooses the kernel
+    // (see chooseShaperKernel). The memories are left as they are: after a change of rate,
     // processing continues from them with the new coefficients.
     void prepare(double sampleRate) noexcept;
+
+    // The kernel process() runs. Every kernel gives the same output bits.
+    ShaperKernel getKernel() const noexcept { return kernel; }
+
+    // For tests and measurements: runs the given kernel until the next
+    // prepare(). Answers false, and changes nothing, if this processor cannot
+    // run it. Not during process().
+    bool useKernel(ShaperKernel newKernel) noexcept;
 
     // Puts both channels at rest, as after construction.
     void reset() noexcept;
@@ -51,36 +59,24 @@ public:
     // non-finite, or far beyond the float range, starts the next block from rest.
     void process(float* left, float* right, int frames) noexcept;
 
-    const CrossoverSections& getSections() const noexcept { return sections; }
-    double getSmoothStep() const noexcept { return smoothStep; }
-    double getSmoothKeep() const noexcept { return smoothKeep; }
+    const CrossoverSections& getSections() const noexcept { return settings.sections; }
+    double getSmoothStep() const noexcept { return settings.smoothStep; }
+    double getSmoothKeep() const noexcept { return settings.smoothKeep; }
 
 private:
-    // The memories of one channel.
-    struct ChannelState
-    {
-        double cvGain = 0.0;  // smoothed level-dependent high-band gain
-        BiquadState allPass, lowPass, highPass;
-        double dc = 0.0;  // running mean of the mix
-    };
-
     class ScopedFlushToZero;
 
-    template <bool bothChannels> void processChannels(float* left, float* right, int frames) noexcept;
-    static void restartIfDamaged(ChannelState& channel) noexcept;
+    static void restartIfDamaged(ShaperChannelState& channel) noexcept;
 
-    // Zero until the first prepare(): an unprepared shaper outputs silence.
-    CrossoverSections sections;
-    double smoothStep = 0.0;
-    double smoothKeep = 0.0;
+    // Coefficients and constants are zero until the first prepare(): an
+    // unprepared shaper outputs silence.
+    ShaperSettings settings;
 
-    std::atomic<double> lowGain{0.0};
-    std::atomic<double> highGain{0.0};
-    std::atomic<double> cvDepth{0.0};
-    std::atomic<double> outputGain{0.0};
-    static_assert(std::atomic<double>::is_always_lock_free);
+    // Chosen in prepare(), never per block.
+    ShaperKernel kernel = ShaperKernel::sse2;
+    ShaperKernelFunction runKernel = runShaperKernelSse2;
 
-    ChannelState leftState;
-    ChannelState rightState;
+    ShaperChannelState leftState;
+    ShaperChannelState rightState;
 };
 }  // namespace varnoke

@@ -3,6 +3,7 @@
 #include "HostTestFixture.h"
 
 #include "support/BitPatterns.h"
+#include "support/ForcedKernel.h"
 #include "support/Formatting.h"
 #include "support/Noise.h"
 
@@ -213,6 +214,58 @@ TEST_F(ProcessingTest, InPlaceBuffersGiveTheSameOutput)
     expectSameBits(expected.left, left, "left");
     expectSameBits(expected.right, right, "right");
 }
+
+// Each kernel this processor runs, forced at switch-on through VARNOKE_KERNEL,
+// gives the plug-in the SSE2 kernel's output bits, at several rates, with the
+// parameters moved between blocks and one channel spoiled with NaN for a block.
+class KernelsThroughThePlugin : public HostTest, public ::testing::WithParamInterface<const char*>
+{
+protected:
+    StereoOutput run(const char* kernel, float rate)
+    {
+        AEffect* effect = nullptr;
+        {
+            const ForcedKernel forced(kernel);
+            effect = openInstance();
+            EXPECT_NE(nullptr, effect);
+            if (effect == nullptr)
+                return {};
+            dispatch(effect, effSetSampleRate, 0, 0, nullptr, rate);
+            dispatch(effect, effMainsChanged, 0, 1);
+        }
+        StereoOutput all;
+        for (unsigned block = 0; block < 12; ++block)
+        {
+            effect->setParameter(effect, static_cast<int>(block % 3), 0.1f * static_cast<float>(block % 10));
+            auto left = noise(blockFrames, 100 + block), right = noise(blockFrames, 200 + block);
+            if (block == 5)
+                left[3] = std::numeric_limits<float>::quiet_NaN();
+            const auto out = processStereo(effect, left, right);
+            all.left.insert(all.left.end(), out.left.begin(), out.left.end());
+            all.right.insert(all.right.end(), out.right.begin(), out.right.end());
+        }
+        closeInstance(effect);
+        return all;
+    }
+};
+
+TEST_P(KernelsThroughThePlugin, GiveTheSse2KernelsOutputBits)
+{
+    if (!processorRunsKernel(GetParam()))
+    {
+        GTEST_SKIP() << cannotRunKernel(GetParam());
+    }
+    for (const float rate : {44100.0f, 96000.0f})
+    {
+        const auto expected = run("sse2", rate);
+        const auto actual = run(GetParam(), rate);
+        expectSameBits(expected.left, actual.left, "left");
+        expectSameBits(expected.right, actual.right, "right");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forced, KernelsThroughThePlugin, ::testing::ValuesIn(kernelNames),
+                         [](const auto& info) { return std::string(info.param); });
 
 // Two outputs on the same memory: each channel is still processed from its own
 // input, and the memory ends up with the later channel's output.

@@ -5,6 +5,7 @@
 
 #include "EffectHarness.h"
 #include "StateChunkBytes.h"
+#include "support/ForcedKernel.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace varnoke;
@@ -119,17 +121,24 @@ const BadValues badValuesTable[] = {
      { restoreChunk(effect, R"(<pushState low_contour="1e999" process="-1e999" output_g="1e39"/>)"); }},
 };
 
-class NonFiniteValues : public ::testing::TestWithParam<BadValues>
+// A switched-on instance; with a kernel named, that kernel runs (VARNOKE_KERNEL at switch-on).
+class NonFiniteValuesFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void switchOn(const char* kernel = nullptr)
     {
         effect = varnoke::test::createPlugin();
         ASSERT_NE(nullptr, effect);
         dispatch(effect, Op::open);
         dispatch(effect, Op::setSampleRate, 0, 0, nullptr, sampleRate);
         dispatch(effect, Op::setBlockSize, 0, blockFrames);
-        dispatch(effect, Op::mainsChanged, 0, 1);
+        if (kernel != nullptr)
+        {
+            const ForcedKernel forced(kernel);
+            dispatch(effect, Op::mainsChanged, 0, 1);
+        }
+        else
+            dispatch(effect, Op::mainsChanged, 0, 1);
         setSettings(effect);
     }
 
@@ -186,14 +195,14 @@ protected:
         return result;
     }
 
+    void expectRecovery(const BadValues& bad);
+
     AEffect* effect = nullptr;
     long frame = 0;
 };
 
-TEST_P(NonFiniteValues, OutputIsFiniteAgainWithinASecondOnceValuesAreFinite)
+void NonFiniteValuesFixture::expectRecovery(const BadValues& bad)
 {
-    const BadValues& bad = GetParam();
-
     const Result before = process(0.25);
     ASSERT_EQ(0, before.nonFinite);
 
@@ -211,8 +220,45 @@ TEST_P(NonFiniteValues, OutputIsFiniteAgainWithinASecondOnceValuesAreFinite)
     }
 }
 
+class NonFiniteValues : public NonFiniteValuesFixture, public ::testing::WithParamInterface<BadValues>
+{
+protected:
+    void SetUp() override { switchOn(); }
+};
+
+TEST_P(NonFiniteValues, OutputIsFiniteAgainWithinASecondOnceValuesAreFinite)
+{
+    expectRecovery(GetParam());
+}
+
 INSTANTIATE_TEST_SUITE_P(HostsAndFiles, NonFiniteValues, ::testing::ValuesIn(badValuesTable),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The same with each kernel this processor runs forced.
+class NonFiniteValuesOnKernel : public NonFiniteValuesFixture,
+                                public ::testing::WithParamInterface<std::tuple<BadValues, const char*>>
+{
+protected:
+    void SetUp() override
+    {
+        const char* kernel = std::get<1>(GetParam());
+        if (!processorRunsKernel(kernel))
+        {
+            GTEST_SKIP() << cannotRunKernel(kernel);
+        }
+        switchOn(kernel);
+    }
+};
+
+TEST_P(NonFiniteValuesOnKernel, OutputIsFiniteAgainWithinASecondOnceValuesAreFinite)
+{
+    expectRecovery(std::get<0>(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(HostsAndFiles, NonFiniteValuesOnKernel,
+                         ::testing::Combine(::testing::ValuesIn(badValuesTable), ::testing::ValuesIn(kernelNames)),
+                         [](const auto& info)
+                         { return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param); });
 }  // namespace
 
 namespace

@@ -6,6 +6,7 @@
 
 #include "support/BitPatterns.h"
 #include "support/CommandOutput.h"
+#include "support/ForcedKernel.h"
 
 #include <gtest/gtest.h>
 
@@ -143,16 +144,8 @@ TEST_F(WindowsDllTest, ImportsOnlyWindowsSystemLibraries)
         EXPECT_TRUE(systemLibraries.count(name) == 1) << "imports " << name;
 }
 
-TEST_F(WindowsDllTest, OutputUnderWineEqualsTheLinuxBuildBitForBit)
+void expectSameOutput(const std::vector<float>& linuxOutput, const std::vector<float>& windowsOutput)
 {
-    std::vector<float> windowsOutput;
-    if (!readSamples(windowsOutputPath.c_str(), windowsOutput))
-        GTEST_SKIP() << windowsOutputPath << " is missing: the Windows test host writes it (windows_host_tests)";
-
-    PluginLibrary library(builtPluginPath());
-    ASSERT_TRUE(library.isLoaded()) << library.error();
-    const auto linuxOutput = renderReferenceProgramme(library);
-
     ASSERT_FALSE(linuxOutput.empty());
     ASSERT_EQ(linuxOutput.size(), windowsOutput.size());
     std::size_t differing = 0;
@@ -166,5 +159,42 @@ TEST_F(WindowsDllTest, OutputUnderWineEqualsTheLinuxBuildBitForBit)
     EXPECT_EQ(0u, differing) << "first at sample " << first << ": Linux " << linuxOutput[first] << ", Windows "
                              << windowsOutput[first];
 }
+
+TEST_F(WindowsDllTest, OutputUnderWineEqualsTheLinuxBuildBitForBit)
+{
+    std::vector<float> windowsOutput;
+    if (!readSamples(windowsOutputPath.c_str(), windowsOutput))
+        GTEST_SKIP() << windowsOutputPath << " is missing: the Windows test host writes it (windows_host_tests)";
+
+    PluginLibrary library(builtPluginPath());
+    ASSERT_TRUE(library.isLoaded()) << library.error();
+    expectSameOutput(renderReferenceProgramme(library), windowsOutput);
+}
+
+// The same with each kernel forced on both sides (VARNOKE_KERNEL); Wine runs
+// the DLL on this processor, so the kernels it runs are the ones tested here.
+class WindowsDllKernelTest : public WindowsDllTest, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(WindowsDllKernelTest, OutputUnderWineEqualsTheLinuxBuildBitForBit)
+{
+    if (!processorRunsKernel(GetParam()))
+    {
+        GTEST_SKIP() << cannotRunKernel(GetParam());
+    }
+    const std::string path = windowsBuild + "/test-artifacts/windows-output-" + GetParam() + ".f32";
+    std::vector<float> windowsOutput;
+    if (!readSamples(path.c_str(), windowsOutput))
+        GTEST_SKIP() << path << " is missing: the Windows test host writes it (windows_host_tests)";
+
+    const ForcedKernel forced(GetParam());
+    PluginLibrary library(builtPluginPath());
+    ASSERT_TRUE(library.isLoaded()) << library.error();
+    expectSameOutput(renderReferenceProgramme(library), windowsOutput);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forced, WindowsDllKernelTest, ::testing::ValuesIn(kernelNames),
+                         [](const auto& info) { return std::string(info.param); });
 }  // namespace
 }  // namespace varnoke::test
