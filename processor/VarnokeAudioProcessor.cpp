@@ -187,13 +187,6 @@ float VarnokeAudioProcessor::getParameterDefaultValue(int index)
     return index >= 0 && index < numHostParameters ? hostParameterDefaults[static_cast<std::size_t>(index)] : 0.0f;
 }
 
-bool VarnokeAudioProcessor::isBusesLayoutSupported(const BusesLayout& layout) const
-{
-    const auto input = layout.getMainInputChannelSet();
-    return input == layout.getMainOutputChannelSet() &&
-           (input == juce::AudioChannelSet::mono() || input == juce::AudioChannelSet::stereo());
-}
-
 int VarnokeAudioProcessor::getNumPrograms()
 {
     return 0;

@@ -75,9 +75,6 @@ public:
     // The value each parameter starts at (the VST3 and LV2 hosts' reset value).
     float getParameterDefaultValue(int index) override;
 
-    // One main bus in and one out, mono or stereo, the same on both sides.
-    bool isBusesLayoutSupported(const BusesLayout& layout) const override;
-
     int getNumPrograms() override;
     int getCurrentProgram() override;
     void setCurrentProgram(int index) override;

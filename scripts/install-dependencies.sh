@@ -15,8 +15,9 @@ test_packages+=(libasan8 libubsan1 libtsan2 clang-14 libclang-rt-14-dev llvm-14)
 test_packages+=(fonts-liberation2 fonts-bebas-neue fonts-dancingscript)
 # Independent WAV readers that check varnoke-render's output files.
 test_packages+=(sox sndfile-programs)
-# The LV2 hosts' library and Debian's LV2 tools, for the LV2 plug-in's tests.
-test_packages+=(liblilv-dev lilv-utils)
+# The LV2 hosts' library, Debian's LV2 tools and jalv on a JACK server with a
+# dummy sound card, for the LV2 plug-in's tests.
+test_packages+=(liblilv-dev lilv-utils jalv jackd2)
 # Varnoke.dll cross-built with mingw-w64 and tested under Wine (scripts/build-windows.sh);
 # libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them).
 windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb

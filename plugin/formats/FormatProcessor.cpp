@@ -14,6 +14,13 @@ FormatProcessor::FormatProcessor()
         addParameter(new HostParameter(*this, index, parameterIds[index]));
 }
 
+bool FormatProcessor::isBusesLayoutSupported(const BusesLayout& layout) const
+{
+    const auto input = layout.getMainInputChannelSet();
+    return input == layout.getMainOutputChannelSet() &&
+           (input == juce::AudioChannelSet::mono() || input == juce::AudioChannelSet::stereo());
+}
+
 std::unique_ptr<FormatProcessor> FormatProcessor::create()
 {
     auto processor = std::make_unique<FormatProcessor>();

@@ -18,6 +18,10 @@ public:
 
     FormatProcessor();
 
+    // The channel layouts the VST 2.4 plug-in offers its hosts: mono in and
+    // out, or stereo in and out.
+    bool isBusesLayoutSupported(const BusesLayout& layout) const override;
+
     static std::unique_ptr<FormatProcessor> create();
 };
 }  // namespace varnoke
