@@ -38,8 +38,10 @@ bool FloatWavWriter::write(const int** samples, int numFrames)
         {
             std::uint32_t bits;
             std::memcpy(&bits, reinterpret_cast<const float*>(samples[channel]) + frame, sizeof bits);
-            for (int shift = 0; shift < 32; shift += 8)
-                *byte++ = static_cast<unsigned char>(bits >> shift);  // little-endian
+            // The file is little-endian: on such a machine this is one plain store.
+            bits = juce::ByteOrder::swapIfBigEndian(bits);
+            std::memcpy(byte, &bits, sizeof bits);
+            byte += sizeof bits;
         }
     ok = output->write(interleaved.data(), interleaved.size());
     if (ok)
