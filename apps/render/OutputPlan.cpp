@@ -40,7 +40,7 @@ std::vector<PlannedOutput> planOutputs(const std::vector<std::string>& inputs, c
     const bool intoDirectory = namesDirectory(output);
     if (sources.size() > 1 && !output.empty() && !intoDirectory)
         throw RenderError("only one input may be written to one file (-o " + output +
-                          "); for several inputs give -o a directory, such as -o " + output + "/");
+                          "); for several inputs, -o names a directory (ending in /)");
 
     std::vector<PlannedOutput> plan;
     std::map<std::string, std::string> inputOfOutput;
