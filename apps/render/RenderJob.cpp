@@ -10,6 +10,9 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include <chrono>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
@@ -130,8 +133,10 @@ int firstNonFiniteFrame(const float* const* channels, int numChannels, int numFr
 
 bool SignalLevels::add(const float* const* channels, int numChannels, int numFrames)
 {
-    // Four running sums, so that each addition need not wait for the one
-    // before it; a block of squares is then added to the total at once.
+    // Four running sums (and peaks), so that each addition need not wait for
+    // the one before it; the block's squares are then added to the total at
+    // once. With SSE2 the four lanes are two vectors of two doubles, which
+    // add exactly as the scalar lanes do.
     constexpr int lanes = 4;
     float peaks[lanes] = {};
     double sums[lanes] = {};
@@ -139,6 +144,22 @@ bool SignalLevels::add(const float* const* channels, int numChannels, int numFra
     {
         const float* samples = channels[channel];
         int i = 0;
+#if defined(__SSE2__)
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        __m128 peak4 = _mm_loadu_ps(peaks);
+        __m128d sumLow = _mm_loadu_pd(sums), sumHigh = _mm_loadu_pd(sums + 2);
+        for (; i + lanes <= numFrames; i += lanes)
+        {
+            const __m128 four = _mm_loadu_ps(samples + i);
+            peak4 = _mm_max_ps(_mm_and_ps(four, magnitude), peak4);  // a NaN keeps the peak, as std::max does
+            const __m128d low = _mm_cvtps_pd(four), high = _mm_cvtps_pd(_mm_movehl_ps(four, four));
+            sumLow = _mm_add_pd(sumLow, _mm_mul_pd(low, low));
+            sumHigh = _mm_add_pd(sumHigh, _mm_mul_pd(high, high));
+        }
+        _mm_storeu_ps(peaks, peak4);
+        _mm_storeu_pd(sums, sumLow);
+        _mm_storeu_pd(sums + 2, sumHigh);
+#endif
         for (; i + lanes <= numFrames; i += lanes)
             for (int lane = 0; lane < lanes; ++lane)
             {
