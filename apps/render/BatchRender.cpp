@@ -31,7 +31,8 @@ public:
 
     BatchOutcome run(int jobs)
     {
-        ProgressBar progress(measureLengths(), showProgress);
+        const juce::int64 totalFrames = measureLengths();
+        ProgressBar progress(totalFrames, showProgress);
         const size_t workers = std::min(plan.size(), static_cast<size_t>(std::max(1, jobs)));
         std::vector<std::thread> threads;
         {
@@ -60,11 +61,11 @@ private:
     // The lengths are only needed for the progress bar, so the inputs are
     // looked at beforehand only when it may be shown; an input that cannot be
     // opened now fails later, when its turn comes.
-    std::int64_t measureLengths()
+    juce::int64 measureLengths()
     {
         if (isatty(STDERR_FILENO) == 0)
             return 0;
-        std::int64_t total = 0;
+        juce::int64 total = 0;
         double seconds = 0.0;
         for (size_t i = 0; i < plan.size(); ++i)
             try
