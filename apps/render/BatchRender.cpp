@@ -45,6 +45,7 @@ public:
 
         {
             std::unique_lock<std::mutex> lock(reportMutex);
+            progress.update(0);
             while (activeWorkers > 0)
             {
                 workerEnded.wait_for(lock, std::chrono::milliseconds(100));

@@ -839,4 +839,49 @@ TEST_F(RenderToolTest, BatchOutputNamesAndRefusals)
         EXPECT_EQ(before, filesPresent());
     }
 }
+
+// On a terminal, a progress bar on standard error for more than a few seconds
+// of audio, one input or several; every summary line still comes whole.
+TEST_F(RenderToolTest, ProgressBarOnATerminalOnly)
+{
+    writeWav(file("first.wav"), noise(1, 24000, 51), 8000.0);  // 3 s each
+    writeWav(file("second.wav"), noise(1, 24000, 52), 8000.0);
+    writeWav(file("long.wav"), noise(1, 48000, 53), 8000.0);  // 6 s
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> arguments;
+        size_t summaries;
+    };
+    const Case cases[] = {
+        {"one input", {path("long.wav"), "-o", path("long-out.wav")}, 1},
+        {"several inputs", {path("first.wav"), path("second.wav"), "-o", path("out") + "/"}, 2},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(0, run(c.arguments).status);  // not a terminal: no bar
+
+        // script(1) runs the tool on a pseudo-terminal and copies what it prints.
+        std::string command = "'" VARNOKE_RENDER_PATH "'";
+        for (const std::string& argument : c.arguments)
+            command += " '" + argument + "'";
+        const std::string onTerminal = commandOutput("script -qec \"" + command + "\" /dev/null");
+        EXPECT_NE(std::string::npos, onTerminal.find("\rRendering [")) << onTerminal;
+        // What a line shows is what follows its last carriage return.
+        size_t whole = 0;
+        std::istringstream lines(onTerminal);
+        for (std::string line; std::getline(lines, line);)
+        {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            const std::string shown =
+                line.substr(line.find_last_of('\r') == std::string::npos ? 0 : line.find_last_of('\r') + 1);
+            if (shown.rfind(path(""), 0) == 0 && shown.find(" frames at ") != std::string::npos && shown.size() > 4 &&
+                shown.compare(shown.size() - 4, 4, "dBFS") == 0)
+                ++whole;
+        }
+        EXPECT_EQ(c.summaries, whole) << onTerminal;
+    }
+}
 }  // namespace
