@@ -1,6 +1,7 @@
 #include "RenderOptions.h"
 
 #include "RenderError.h"
+#include "TemporaryFileCleanup.h"
 
 #include <cerrno>
 #include <cmath>
@@ -10,8 +11,10 @@ namespace varnoke::render
 {
 namespace
 {
-// Far more than any machine's cores; each job holds a plug-in instance.
-constexpr int maxJobs = 1024;
+// More than most machines' cores; each job holds a plug-in instance and a
+// temporary output that a signal must not leave behind.
+constexpr int maxJobs = 256;
+static_assert(maxJobs + 2 <= cleanup::maxPaths, "every job's temporary output can be cleaned up");
 
 bool parseNumber(const std::string& text, double& value)
 {
