@@ -884,4 +884,33 @@ TEST_F(RenderToolTest, ProgressBarOnATerminalOnly)
         EXPECT_EQ(c.summaries, whole) << onTerminal;
     }
 }
+
+// A batch ended by a signal leaves no unfinished file behind, whichever of
+// its workers was writing.
+TEST_F(RenderToolTest, BatchEndedBySignalLeavesNoUnfinishedFile)
+{
+    ASSERT_TRUE(file("in").createDirectory());
+    ASSERT_TRUE(file("out").createDirectory());
+    std::vector<std::string> arguments;
+    for (const char* name : {"one.wav", "two.wav", "three.wav"})
+    {
+        writeWav(file("in").getChildFile(name), noise(2, 512 * 200, 7), 44100.0);  // 4 s each, slowly
+        arguments.push_back(path("in") + "/" + name);
+    }
+    arguments.insert(arguments.end(),
+                     {"-o", path("out") + "/", "--jobs", "2", "--plugin", VARNOKE_IMITATION_EFFECT_PATH});
+    for (const int signalNumber : {SIGINT, SIGTERM})
+    {
+        SCOPED_TRACE(strsignal(signalNumber));
+        const pid_t pid = spawnTool(arguments, "VARNOKE_FAKE_OUTPUT=slow");
+        ASSERT_GT(pid, 0);
+        const bool started = waitForOutputOpened(pid, file("out"), file("in"));
+        kill(pid, signalNumber);
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        ASSERT_TRUE(started);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << "status " << status;
+        EXPECT_EQ(std::vector<std::string>{}, filesIn(file("out")));
+    }
+}
 }  // namespace
