@@ -1,6 +1,7 @@
 #include "BatchRender.h"
 
 #include "ProgressBar.h"
+#include "RenderError.h"
 #include "RenderJob.h"
 #include "SourceRendering.h"
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -41,7 +43,18 @@ public:
             bar = &progress;
         }
         for (size_t i = 0; i < workers; ++i)
-            threads.emplace_back([this] { work(); });
+            try
+            {
+                threads.emplace_back([this] { work(); });
+            }
+            catch (const std::system_error&)  // the system has no more threads to give: go on with those started
+            {
+                const std::lock_guard<std::mutex> lock(reportMutex);
+                activeWorkers -= workers - threads.size();
+                if (threads.empty())
+                    throw RenderError("cannot start a thread to render on");
+                break;
+            }
 
         {
             std::unique_lock<std::mutex> lock(reportMutex);
