@@ -32,15 +32,20 @@ bool FloatWavWriter::write(const int** samples, int numFrames)
     const auto channels = static_cast<size_t>(numChannels);
     const auto frames = static_cast<size_t>(numFrames);
     interleaved.resize(frames * channels * 4);
-    unsigned char* byte = interleaved.data();
-    for (size_t frame = 0; frame < frames; ++frame)
-        for (size_t channel = 0; channel < channels; ++channel)
+    // The file is little-endian: on such a machine each sample is one plain
+    // store, and a channel's samples go to every channels-th place.
+    for (size_t channel = 0; channel < channels; ++channel)
+    {
+        const auto* source = reinterpret_cast<const float*>(samples[channel]);
+        unsigned char* byte = interleaved.data() + channel * 4;
+        for (size_t frame = 0; frame < frames; ++frame, byte += channels * 4)
         {
             std::uint32_t bits;
-            std::memcpy(&bits, reinterpret_cast<const float*>(samples[channel]) + frame, sizeof bits);
-            for (int shift = 0; shift < 32; shift += 8)
-                *byte++ = static_cast<unsigned char>(bits >> shift);  // little-endian
+            std::memcpy(&bits, source + frame, sizeof bits);
+            bits = juce::ByteOrder::swapIfBigEndian(bits);
+            std::memcpy(byte, &bits, sizeof bits);
         }
+    }
     ok = output->write(interleaved.data(), interleaved.size());
     if (ok)
         framesWritten += frames;

@@ -1,19 +1,27 @@
 #include "RenderCommand.h"
 
 #include "AtomicOutputFile.h"
+#include "BatchRender.h"
+#include "OutputPlan.h"
 #include "PluginInfo.h"
 #include "PresetFile.h"
 #include "ProductIdentity.h"
+#include "ProgressBar.h"
 #include "RenderError.h"
 #include "RenderJob.h"
 #include "RenderPlugin.h"
 #include "ResponseMeasurement.h"
+#include "SourceRendering.h"
 
 #include <juce_graphics/juce_graphics.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace varnoke::render
@@ -64,16 +72,35 @@ bool sameFile(const std::string& first, const std::string& second)
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-std::string defaultOutputName(const std::string& input)
+// The directory -o names, created when its name ends with "/" and it does
+// not exist yet; removed again when the run stops before rendering into it.
+class OutputDirectory
 {
-    if (input.empty())
-        return "varnoke-demo.wav";
-    const auto slash = input.find_last_of('/');
-    std::string name = slash == std::string::npos ? input : input.substr(slash + 1);
-    const auto dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0)
-        name = name.substr(0, dot);
-    return name + "-varnoke.wav";
+public:
+    explicit OutputDirectory(const std::string& output)
+    {
+        if (output.empty() || output.back() != '/' || access(output.c_str(), F_OK) == 0)
+            return;
+        if (mkdir(output.c_str(), 0777) != 0)
+            throw RenderError("cannot create directory " + output + ": " + std::strerror(errno));
+        created = output;
+    }
+    ~OutputDirectory()
+    {
+        if (!created.empty())
+            rmdir(created.c_str());  // only when still empty
+    }
+    void keep() { created.clear(); }
+
+private:
+    std::string created;
+};
+
+int jobCount(int requested)
+{
+    if (requested > 0)
+        return requested;
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 }  // namespace
 
@@ -100,51 +127,63 @@ void runRenderCommand(const RenderOptions& options)
         printPluginInfo(*probe, pluginPath);
         return;
     }
-    probe.reset();
-
     const bool renderAudio =
-        !options.input.empty() || !options.output.empty() || (options.plot.empty() && options.savePreset.empty());
-    const std::string outputPath = options.output.empty() ? defaultOutputName(options.input) : options.output;
-    for (const std::string& path : {renderAudio ? outputPath : std::string(), options.plot, options.savePreset})
+        !options.inputs.empty() || !options.output.empty() || (options.plot.empty() && options.savePreset.empty());
+    const std::vector<PlannedOutput> plan =
+        renderAudio ? planOutputs(options.inputs, options.output) : std::vector<PlannedOutput>{};
+    OutputDirectory outputDirectory(renderAudio ? options.output : std::string());
+    std::vector<std::string> paths = {options.plot, options.savePreset};
+    for (const PlannedOutput& planned : plan)
+        paths.push_back(planned.output);
+    for (const std::string& path : paths)
         if (!path.empty())
             requireWritableDirectory(path);
 
     // An output must never silently replace a file the run reads. Saving over
     // the loaded preset is allowed: that is how a preset is edited.
-    const std::pair<std::string, std::string> outputs[] = {
-        {options.output.empty() ? "the output" : "-o", renderAudio ? outputPath : std::string()},
-        {"--plot", options.plot},
-        {"--save-preset", options.savePreset}};
-    const std::pair<std::string, std::string> inputs[] = {
-        {"the input", options.input}, {"the preset", options.preset}, {"the plug-in", pluginPath}};
+    std::vector<std::pair<std::string, std::string>> outputs = {{"--plot", options.plot},
+                                                                {"--save-preset", options.savePreset}};
+    for (const PlannedOutput& planned : plan)
+        outputs.insert(outputs.begin(), {options.output.empty() ? "the output" : "-o", planned.output});
+    std::vector<std::pair<std::string, std::string>> inputs = {{"the preset", options.preset},
+                                                               {"the plug-in", pluginPath}};
+    for (const std::string& input : options.inputs)
+        inputs.insert(inputs.begin(), {"the input", input});
     for (const auto& [outputOption, output] : outputs)
         for (const auto& [inputName, input] : inputs)
             if (sameFile(output, input) && !(outputOption == "--save-preset" && inputName == "the preset"))
                 throw RenderError(outputOption + " " + output + " is the same file as " + inputName + " " + input +
                                   "; choose another name");
+    outputDirectory.keep();
 
     double sampleRate = 44100.0;
-    if (renderAudio)
+    BatchOutcome batch;
+    RenderSettings settings;
+    settings.preset = preset;
+    settings.knobs = options.knobs;
+    settings.bypass = options.bypass;
+    settings.blockSize = options.blockSize;
+    settings.bits = options.bits;
+    if (plan.size() == 1)
     {
-        const std::unique_ptr<AudioSource> source =
-            options.input.empty() ? openDemoSignal() : openAudioFile(options.input);
+        probe.reset();
+        const std::string& input = plan.front().input;
+        const std::unique_ptr<AudioSource> source = input.empty() ? openDemoSignal() : openAudioFile(input);
         sampleRate = source->sampleRate();
-
-        auto plugin = newInstance(library);
-        if (!plugin->setChannels(source->numChannels()))
-            throw RenderError("the plug-in refused a " + std::to_string(source->numChannels()) + "-channel layout");
-        configure(*plugin, preset, options.knobs, options.bypass);
-        plugin->start(sampleRate, options.blockSize);
-
-        const RenderResult result = renderToWav(*source, *plugin, options.blockSize, options.bits, outputPath);
-        const double duration = static_cast<double>(result.frames) / sampleRate;
-        std::printf("%s: %lld frames at %g Hz (%.2f s, %s) in %.2f s, %.0fx real time; "
-                    "in peak %.1f dBFS, RMS %.1f dBFS; out peak %.1f dBFS, RMS %.1f dBFS\n",
-                    outputPath.c_str(), static_cast<long long>(result.frames), sampleRate, duration,
-                    source->numChannels() == 1 ? "mono" : "stereo", result.seconds,
-                    result.seconds > 0.0 ? duration / result.seconds : 0.0, result.in.peakDecibels(),
-                    result.in.rmsDecibels(), result.out.peakDecibels(), result.out.rmsDecibels());
+        ProgressBar progress(source->numFrames(),
+                             ProgressBar::worthShowing(static_cast<double>(source->numFrames()) / sampleRate));
+        const RenderedFile rendered = renderSource(library, *source, settings, plan.front().output,
+                                                   [&progress](juce::int64 done) { progress.update(done); });
+        progress.clear();
+        std::printf("%s\n", summaryLine(rendered).c_str());
     }
+    else if (!plan.empty())
+    {
+        // The probe stays open meanwhile: the plug-in's shared parts stay up
+        // on this thread while the workers' instances come and go.
+        batch = renderBatch(library, plan, settings, jobCount(options.jobs));
+    }
+    probe.reset();
 
     if (!options.savePreset.empty())
     {
@@ -170,5 +209,9 @@ void runRenderCommand(const RenderOptions& options)
         std::printf("%s: response plot of %zu setting%s\n", options.plot.c_str(), curves.size(),
                     curves.size() == 1 ? "" : "s");
     }
+
+    if (batch.failed > 0)
+        throw RenderError(std::to_string(batch.failed) + " of " + std::to_string(plan.size()) +
+                          " inputs failed; the other outputs were written");
 }
 }  // namespace varnoke::render

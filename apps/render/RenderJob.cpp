@@ -10,6 +10,9 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include <chrono>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
@@ -70,42 +73,24 @@ private:
     int position = 0;
 };
 
-// A progress bar on standard error, only for a terminal and for long inputs.
-class ProgressBar
+// As AudioFormatManager::createReaderFor(File), which tries the formats that
+// claim the file's extension, but reading through a buffer: the readers ask
+// for a few kilobytes at a time, and a file stream makes a system call for each.
+juce::AudioFormatReader* createBufferedReader(juce::AudioFormatManager& formats, const juce::File& file)
 {
-public:
-    ProgressBar(juce::int64 totalFrames, double sampleRate)
-        : total(totalFrames)
-        , enabled(isatty(STDERR_FILENO) != 0 && totalFrames > sampleRate * 5.0)
+    constexpr int bufferBytes = 1 << 18;
+    for (int index = 0; index < formats.getNumKnownFormats(); ++index)
     {
+        juce::AudioFormat* format = formats.getKnownFormat(index);
+        if (!format->canHandleFile(file))
+            continue;
+        if (std::unique_ptr<juce::FileInputStream> in = file.createInputStream())
+            if (juce::AudioFormatReader* reader =
+                    format->createReaderFor(new juce::BufferedInputStream(in.release(), bufferBytes, true), true))
+                return reader;
     }
-    ~ProgressBar()
-    {
-        if (enabled && shown)
-            std::fprintf(stderr, "\r%60s\r", "");
-    }
-    void update(juce::int64 done)
-    {
-        if (!enabled)
-            return;
-        const auto now = std::chrono::steady_clock::now();
-        if (shown && now - lastDraw < std::chrono::milliseconds(100))
-            return;
-        lastDraw = now;
-        shown = true;
-        const double fraction = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
-        const int filled = static_cast<int>(fraction * 40.0);
-        std::fprintf(stderr, "\rRendering [%.*s%*s] %3d%%", filled, "########################################",
-                     40 - filled, "", static_cast<int>(fraction * 100.0));
-        std::fflush(stderr);
-    }
-
-private:
-    juce::int64 total;
-    bool enabled;
-    bool shown = false;
-    std::chrono::steady_clock::time_point lastDraw;
-};
+    return nullptr;
+}
 
 // Uncompressed files whose header promises more audio than the file holds
 // would otherwise read as silently zero-padded.
@@ -146,16 +131,55 @@ int firstNonFiniteFrame(const float* const* channels, int numChannels, int numFr
 }
 }  // namespace
 
-void SignalLevels::add(const float* const* channels, int numChannels, int numFrames)
+bool SignalLevels::add(const float* const* channels, int numChannels, int numFrames)
 {
+    // Four running sums (and peaks), so that each addition need not wait for
+    // the one before it; the block's squares are then added to the total at
+    // once. With SSE2 the four lanes are two vectors of two doubles, which
+    // add exactly as the scalar lanes do.
+    constexpr int lanes = 4;
+    float peaks[lanes] = {};
+    double sums[lanes] = {};
     for (int channel = 0; channel < numChannels; ++channel)
-        for (int i = 0; i < numFrames; ++i)
+    {
+        const float* samples = channels[channel];
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        __m128 peak4 = _mm_loadu_ps(peaks);
+        __m128d sumLow = _mm_loadu_pd(sums), sumHigh = _mm_loadu_pd(sums + 2);
+        for (; i + lanes <= numFrames; i += lanes)
         {
-            const float sample = channels[channel][i];
-            peak = std::max(peak, std::abs(sample));
-            sumOfSquares += static_cast<double>(sample) * sample;
+            const __m128 four = _mm_loadu_ps(samples + i);
+            peak4 = _mm_max_ps(_mm_and_ps(four, magnitude), peak4);  // a NaN keeps the peak, as std::max does
+            const __m128d low = _mm_cvtps_pd(four), high = _mm_cvtps_pd(_mm_movehl_ps(four, four));
+            sumLow = _mm_add_pd(sumLow, _mm_mul_pd(low, low));
+            sumHigh = _mm_add_pd(sumHigh, _mm_mul_pd(high, high));
         }
+        _mm_storeu_ps(peaks, peak4);
+        _mm_storeu_pd(sums, sumLow);
+        _mm_storeu_pd(sums + 2, sumHigh);
+#endif
+        for (; i + lanes <= numFrames; i += lanes)
+            for (int lane = 0; lane < lanes; ++lane)
+            {
+                const float sample = samples[i + lane];
+                peaks[lane] = std::max(peaks[lane], std::abs(sample));
+                sums[lane] += static_cast<double>(sample) * sample;
+            }
+        for (; i < numFrames; ++i)
+        {
+            peaks[0] = std::max(peaks[0], std::abs(samples[i]));
+            sums[0] += static_cast<double>(samples[i]) * samples[i];
+        }
+    }
+    const double blockSum = (sums[0] + sums[1]) + (sums[2] + sums[3]);
+    peak = std::max({peak, peaks[0], peaks[1], peaks[2], peaks[3]});
+    sumOfSquares += blockSum;
     count += static_cast<double>(numChannels) * numFrames;
+    // The square of any finite float, even summed over the largest block, is
+    // a finite double; NaN or infinity anywhere makes the sum non-finite.
+    return std::isfinite(blockSum);
 }
 
 double SignalLevels::peakDecibels() const
@@ -175,7 +199,7 @@ std::unique_ptr<AudioSource> openAudioFile(const std::string& path)
         throw RenderError("input file not found: " + path);
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
-    std::unique_ptr<juce::AudioFormatReader> reader(formats.createReaderFor(file));
+    std::unique_ptr<juce::AudioFormatReader> reader(createBufferedReader(formats, file));
     if (reader == nullptr)
         throw RenderError("cannot read " + path + ": not a WAV, AIFF, FLAC or Ogg Vorbis file, or damaged");
     if (reader->numChannels < 1 || reader->numChannels > 2)
@@ -196,7 +220,7 @@ std::unique_ptr<AudioSource> openDemoSignal()
 }
 
 RenderResult renderToWav(AudioSource& source, host::VstInstance& plugin, int blockSize, int bits,
-                         const std::string& path)
+                         const std::string& path, const std::function<void(juce::int64)>& onProgress)
 {
     AtomicOutputFile output(path);
     output.open();
@@ -224,7 +248,6 @@ RenderResult renderToWav(AudioSource& source, host::VstInstance& plugin, int blo
     float* outputs[] = {processed.getWritePointer(0), processed.getWritePointer(1)};
 
     RenderResult result;
-    ProgressBar progress(source.numFrames(), source.sampleRate());
     const auto start = std::chrono::steady_clock::now();
     for (juce::int64 done = 0; done < source.numFrames();)
     {
@@ -235,15 +258,15 @@ RenderResult renderToWav(AudioSource& source, host::VstInstance& plugin, int blo
         result.in.add(input.getArrayOfReadPointers(), channels, frames);
         plugin.process(inputs, outputs, frames);
         // A file of NaN or infinity is no rendering, whatever wrote it.
-        if (const int bad = firstNonFiniteFrame(processed.getArrayOfReadPointers(), channels, frames); bad >= 0)
-            throw RenderError("cannot write " + path +
-                              ": the plug-in output a non-finite sample (NaN or infinity) at frame " +
-                              std::to_string(done + bad));
-        result.out.add(processed.getArrayOfReadPointers(), channels, frames);
+        if (!result.out.add(processed.getArrayOfReadPointers(), channels, frames))
+            throw RenderError(
+                "cannot write " + path + ": the plug-in output a non-finite sample (NaN or infinity) at frame " +
+                std::to_string(done + firstNonFiniteFrame(processed.getArrayOfReadPointers(), channels, frames)));
         if (!writer->writeFromFloatArrays(processed.getArrayOfReadPointers(), channels, frames))
             throw RenderError("cannot write " + path + ": write failed (disk full?)");
         done += frames;
-        progress.update(done);
+        if (onProgress)
+            onProgress(done);
     }
     result.frames = source.numFrames();
     writer.reset();  // completes the header

@@ -18,7 +18,8 @@ struct SignalLevels
     double sumOfSquares = 0.0;
     double count = 0.0;
 
-    void add(const float* const* channels, int numChannels, int numFrames);
+    // Adds a block; false when it holds NaN or infinity.
+    bool add(const float* const* channels, int numChannels, int numFrames);
     double peakDecibels() const;
     double rmsDecibels() const;
 };
@@ -47,7 +48,8 @@ struct RenderResult
 };
 
 // Streams the source through the plug-in instance into a WAV file (written to a
-// temporary name and renamed into place when complete); throws RenderError.
+// temporary name and renamed into place when complete), telling onProgress
+// the frames done after each block; throws RenderError.
 RenderResult renderToWav(AudioSource& source, host::VstInstance& plugin, int blockSize, int bits,
-                         const std::string& path);
+                         const std::string& path, const std::function<void(juce::int64)>& onProgress = {});
 }  // namespace varnoke::render

@@ -1,6 +1,7 @@
 #include "RenderOptions.h"
 
 #include "RenderError.h"
+#include "TemporaryFileCleanup.h"
 
 #include <cerrno>
 #include <cmath>
@@ -10,6 +11,11 @@ namespace varnoke::render
 {
 namespace
 {
+// More than most machines' cores; each job holds a plug-in instance and a
+// temporary output that a signal must not leave behind.
+constexpr int maxJobs = 256;
+static_assert(maxJobs + 2 <= cleanup::maxPaths, "every job's temporary output can be cleaned up");
+
 bool parseNumber(const std::string& text, double& value)
 {
     if (text.empty())
@@ -65,13 +71,18 @@ KnobSettings parseComparison(const std::string& text)
 
 const char* renderUsage()
 {
-    return R"(Usage: varnoke-render [INPUT] [options]
+    return R"(Usage: varnoke-render [INPUT...] [options]
 
-Renders an audio file through the Varnoke plug-in, loaded as a host loads it.
+Renders audio files through the Varnoke plug-in, loaded as a host loads it.
 Without INPUT, renders a built-in demo (a few seconds of bass, chords and hi-hats).
 
   -o, --output-file FILE  output WAV (default: INPUT's name with "-varnoke.wav",
                           or varnoke-demo.wav for the demo)
+  -o DIRECTORY/           write each INPUT as DIRECTORY/NAME.wav (NAME: the input's
+                          name without its extension); the directory is created
+                          when the name ends with "/"; needed for several inputs
+  --jobs N                render up to N inputs at once, each through its own
+                          plug-in instance (default: one per processor core)
   --low-contour X         Low Contour knob, 0 to 1 (lifts the lows)
   --process X             Process knob, 0 to 1 (brings up the highs)
   --output X              Output knob, 0 to 1 (0.5 leaves the level unchanged)
@@ -87,6 +98,16 @@ Without INPUT, renders a built-in demo (a few seconds of bass, chords and hi-hat
   -h, --help              show this help
 
 Inputs: WAV, AIFF, FLAC or Ogg Vorbis, mono or stereo, at any sample rate.
+
+Several inputs are rendered in parallel, each exactly as a run with that input
+alone would render it. Each file written gets a summary line on standard
+output; an input that fails gets a line on standard error, leaves no output
+file, and does not stop the others. Two inputs that would be written under
+the same name are refused before anything is rendered.
+
+Exit status: 0 when every output was written; 1 when the run could not start
+or any input failed (the other outputs are still written); 2 when the command
+line is invalid.
 )";
 }
 
@@ -137,16 +158,18 @@ RenderOptions parseRenderOptions(const std::vector<std::string>& arguments)
             options.compare.push_back(parseComparison(value()));
         else if (argument == "--plugin")
             options.plugin = value();
+        else if (argument == "--jobs")
+            options.jobs = parseInteger(argument, value(), 1, maxJobs);
         else if (!argument.empty() && argument[0] == '-' && argument != "-")
             throw RenderError("unknown option " + argument + " (see --help)");
-        else if (options.input.empty())
-            options.input = argument;
         else
-            throw RenderError("only one input file may be given (got '" + options.input + "' and '" + argument + "')");
+            options.inputs.push_back(argument);
     }
 
     if (!options.compare.empty() && options.plot.empty())
         throw RenderError("--compare adds curves to a plot: give --plot FILE.png too");
+    if (options.inputs.size() > 1 && !options.plot.empty())
+        throw RenderError("--plot measures at the input's sample rate: give only one input with it");
     return options;
 }
 }  // namespace varnoke::render

@@ -16,8 +16,9 @@ struct KnobSettings
 
 struct RenderOptions
 {
-    std::string input;   // empty: the built-in demo
-    std::string output;  // empty: derived from the input's name
+    std::vector<std::string> inputs;  // none: the built-in demo
+    std::string output;               // empty: derived from the input's name
+    int jobs = 0;                     // inputs rendered at once; 0: one per core
     KnobSettings knobs;
     bool bypass = false;
     int blockSize = 512;

@@ -11,7 +11,6 @@ namespace varnoke::render
 {
 namespace
 {
-constexpr size_t maxPaths = 8;
 constexpr size_t maxPathLength = 4096;
 
 // A slot is claimed (busy) while its path is written, and only a ready slot is
@@ -29,7 +28,7 @@ struct Slot
     char path[maxPathLength] = {};
 };
 
-std::array<Slot, maxPaths> slots;
+std::array<Slot, static_cast<size_t>(cleanup::maxPaths)> slots;
 
 // The actions in place before ours, restored before a signal is raised again.
 struct sigaction previousActions[NSIG];

@@ -15,6 +15,10 @@ namespace cleanup
 // stays a core dump). Signals that are ignored (as under nohup) stay ignored.
 void installSignalHandlers();
 
+// How many paths can be registered at once: one for each output a run may be
+// writing at the same time (a batch's jobs, a plot, a preset), with room to spare.
+constexpr int maxPaths = 264;
+
 // Registers a path to remove should a signal end the process. Returns a slot
 // for unregisterPath, or -1 when the path cannot be kept (too long, or too many).
 int registerPath(const std::string& path);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,6 +147,42 @@ TEST_F(AtomicOutputFileTest, NoFileSurvivesASignalThatEndsTheProcess)
             EXPECT_EQ(std::vector<std::string>{}, namesInFolder());
         }
     }
+}
+
+// A batch of the most jobs varnoke-render takes (256) writes that many outputs
+// at once, besides a plot and a preset; where they are named files, a signal
+// removes every one of them.
+TEST_F(AtomicOutputFileTest, NoFileOfAFullBatchSurvivesASignal)
+{
+    constexpr int outputs = 256 + 2;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        cleanup::installSignalHandlers();
+        std::vector<std::unique_ptr<AtomicOutputFile>> files;
+        for (int i = 0; i < outputs; ++i)
+        {
+            files.push_back(
+                std::make_unique<AtomicOutputFile>(folder + "/out-" + std::to_string(i) + ".wav", Naming::named));
+            try
+            {
+                files.back()->open();
+            }
+            catch (const varnoke::render::RenderError&)
+            {
+                _exit(1);
+            }
+            if (!writeText(*files.back(), "partial"))
+                _exit(1);
+        }
+        kill(getpid(), SIGTERM);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+    EXPECT_EQ(std::vector<std::string>{}, namesInFolder());
 }
 
 // As under nohup: a signal the process was started ignoring stays ignored.

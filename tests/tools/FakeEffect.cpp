@@ -8,6 +8,7 @@
 
 #include <pluginterfaces/fst/aeffectx.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -46,7 +47,8 @@ Behaviour behaviourFromEnvironment()
 }
 
 Behaviour behaviour;
-long framesDone = 0;
+// Counted over all instances; atomic, as a host may process several at once.
+std::atomic<long> framesDone{0};
 
 VstIntPtr dispatch(AEffect*, int opcode, int, VstIntPtr, void* ptr, float)
 {
@@ -62,9 +64,9 @@ void processReplacing(AEffect*, float** inputs, float** outputs, int frames)
     for (int channel = 0; channel < 2; ++channel)
         for (int i = 0; i < frames; ++i)
             outputs[channel][i] = inputs[channel][i];
-    if (behaviour.damages && framesDone <= damagedFrame && damagedFrame < framesDone + frames)
-        outputs[0][damagedFrame - framesDone] = behaviour.damage;
-    framesDone += frames;
+    const long done = framesDone.fetch_add(frames);
+    if (behaviour.damages && done <= damagedFrame && damagedFrame < done + frames)
+        outputs[0][damagedFrame - done] = behaviour.damage;
     if (behaviour.slow)
         usleep(20000);
 }

@@ -58,9 +58,13 @@ protected:
     std::string path(const char* name) const { return file(name).getFullPathName().toStdString(); }
 
     // Runs the tool; environment is prefixed to the command ("NAME=value").
-    RunResult run(const std::vector<std::string>& arguments, const std::string& environment = {}) const
+    // Without a working directory, the tool runs in the test's.
+    RunResult run(const std::vector<std::string>& arguments, const std::string& environment = {},
+                  const std::string& workingDirectory = {}) const
     {
         std::string command = environment + " '" VARNOKE_RENDER_PATH "'";
+        if (!workingDirectory.empty())
+            command = "cd '" + workingDirectory + "' && " + command;
         for (const std::string& argument : arguments)
             command += " '" + argument + "'";
         command += " >'" + path("stdout.txt") + "' 2>'" + path("stderr.txt") + "'";
@@ -625,6 +629,288 @@ TEST_F(RenderToolTest, LeavesNoFileWhenEndedBySignal)
         ASSERT_TRUE(started);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << "status " << status;
         EXPECT_EQ(filesBefore, filesPresent());
+    }
+}
+
+// Several inputs in one run.
+
+juce::MemoryBlock fileBytes(const juce::File& source)
+{
+    juce::MemoryBlock bytes;
+    source.loadFileAsData(bytes);
+    return bytes;
+}
+
+std::vector<std::string> filesIn(const juce::File& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : juce::RangedDirectoryIterator(folder, false))
+        names.push_back(entry.getFile().getFileName().toStdString());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+size_t linesIn(const std::string& text)
+{
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+void writeFlac(const juce::File& destination, const juce::AudioSampleBuffer& audio, double rate)
+{
+    juce::FlacAudioFormat flac;
+    auto stream = destination.createOutputStream();
+    ASSERT_NE(nullptr, stream);
+    std::unique_ptr<juce::AudioFormatWriter> writer(
+        flac.createWriterFor(stream.get(), rate, static_cast<unsigned>(audio.getNumChannels()), 24, {}, 0));
+    ASSERT_NE(nullptr, writer);
+    stream.release();
+    ASSERT_TRUE(writer->writeFromAudioSampleBuffer(audio, 0, audio.getNumSamples()));
+}
+
+// Each output of a batch is the very file a run with that input alone writes,
+// header and sample bits, whatever the number of inputs rendered at once.
+TEST_F(RenderToolTest, BatchWritesEachInputAsARunOfItsOwnWould)
+{
+    writeWav(file("stereo.wav"), noise(2, 30000, 21), 44100.0);
+    writeWav(file("mono.wav"), noise(1, 20000, 22), 48000.0, 16);
+    writeFlac(file("lossless.flac"), noise(2, 25000, 23), 96000.0);
+    writeWav(file("short.wav"), noise(2, 700, 24), 22050.0, 24);
+    const std::vector<std::string> names = {"stereo", "mono", "lossless", "short"};
+    const std::vector<std::string> inputs = {path("stereo.wav"), path("mono.wav"), path("lossless.flac"),
+                                             path("short.wav")};
+    const std::vector<std::string> settings = {"--block", "100", "--low-contour", "0.3", "--process", "0.7"};
+
+    ASSERT_TRUE(file("alone").createDirectory());
+    for (size_t i = 0; i < inputs.size(); ++i)
+    {
+        std::vector<std::string> arguments = {inputs[i], "-o", path("alone") + "/" + names[i] + ".wav"};
+        arguments.insert(arguments.end(), settings.begin(), settings.end());
+        ASSERT_EQ(0, run(arguments).status) << names[i];
+    }
+
+    for (const std::string jobs : {"1", "2", "4"})
+    {
+        SCOPED_TRACE("--jobs " + jobs);
+        const std::string folder = "batch-" + jobs;
+        std::vector<std::string> arguments = inputs;
+        arguments.insert(arguments.end(), {"-o", path(folder.c_str()) + "/", "--jobs", jobs});
+        arguments.insert(arguments.end(), settings.begin(), settings.end());
+        const RunResult result = run(arguments);
+        ASSERT_EQ(0, result.status) << result.err;
+        EXPECT_EQ("", result.err);
+        EXPECT_EQ(inputs.size(), linesIn(result.out)) << result.out;
+        for (const std::string& name : names)
+        {
+            SCOPED_TRACE(name);
+            const juce::File output = file(folder.c_str()).getChildFile(juce::String(name) + ".wav");
+            EXPECT_NE(std::string::npos, result.out.find(output.getFullPathName().toStdString() + ": ")) << result.out;
+            EXPECT_TRUE(fileBytes(file("alone").getChildFile(juce::String(name) + ".wav")) == fileBytes(output));
+        }
+    }
+    // And a run alone computes what the processor does, so the batch does too.
+    const juce::AudioSampleBuffer rendered = readWav(file("batch-2").getChildFile("stereo.wav")).audio;
+    expectSameAudio(processDirectly(noise(2, 30000, 21), 44100.0, 100, {{0, 0.3f}, {1, 0.7f}}), rendered);
+}
+
+// Inputs that fail, on opening or halfway through, are reported and leave no
+// file; the others are written in full; the status says that not all went well.
+TEST_F(RenderToolTest, BatchFailuresLeaveNoFileAndTheOthersComplete)
+{
+    writeWav(file("good-1.wav"), noise(2, 9000, 31), 44100.0);
+    writeWav(file("good-2.wav"), noise(1, 7000, 32), 48000.0);
+    file("corrupt.wav").replaceWithText("not audio at all");
+    writeWav(file("six.wav"), noise(6, 100, 33), 44100.0);
+    const juce::MemoryBlock whole = fileBytes(file("good-1.wav"));
+    file("truncated.wav").replaceWithData(whole.getData(), whole.getSize() / 2);
+
+    ASSERT_EQ(0, run({path("good-1.wav"), "-o", path("good-1-alone.wav")}).status);
+    ASSERT_EQ(0, run({path("good-2.wav"), "-o", path("good-2-alone.wav")}).status);
+
+    const RunResult result = run({path("corrupt.wav"), path("good-1.wav"), path("missing.wav"), path("six.wav"),
+                                  path("truncated.wav"), path("good-2.wav"), "-o", path("out") + "/", "--jobs", "3"});
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ((std::vector<std::string>{"good-1.wav", "good-2.wav"}), filesIn(file("out")));
+    EXPECT_TRUE(fileBytes(file("good-1-alone.wav")) == fileBytes(file("out").getChildFile("good-1.wav")));
+    EXPECT_TRUE(fileBytes(file("good-2-alone.wav")) == fileBytes(file("out").getChildFile("good-2.wav")));
+    EXPECT_EQ(2u, linesIn(result.out)) << result.out;
+
+    // One line for each failed input, naming it and saying why, and one that sums up.
+    std::vector<std::string> lines;
+    for (std::istringstream err(result.err); lines.emplace_back(), std::getline(err, lines.back());)
+        EXPECT_EQ(0u, lines.back().rfind("varnoke-render: ", 0)) << lines.back();
+    lines.pop_back();
+    ASSERT_EQ(5u, lines.size()) << result.err;
+    const std::pair<const char*, const char*> failures[] = {{"corrupt.wav", "not a WAV, AIFF, FLAC or Ogg Vorbis"},
+                                                            {"missing.wav", "input file not found"},
+                                                            {"six.wav", "6 channels"},
+                                                            {"truncated.wav", "truncated"}};
+    for (const auto& [name, says] : failures)
+        EXPECT_EQ(1, std::count_if(lines.begin(), lines.end(),
+                                   [&](const std::string& line) {
+                                       return line.find(path(name)) != std::string::npos &&
+                                              line.find(says) != std::string::npos;
+                                   }))
+            << name << "\n"
+            << result.err;
+    EXPECT_EQ("varnoke-render: 4 of 6 inputs failed; the other outputs were written", lines.back());
+
+    // A failure halfway through a rendering: the imitation of the plug-in
+    // damages frame 777 of each instance's output, so the longer input fails
+    // after its first blocks were written, and the shorter one is complete.
+    // Its instances share their counters, hence one job at a time.
+    writeWav(file("shorter.wav"), noise(2, 600, 34), 44100.0);
+    const RunResult halfway = run({path("good-1.wav"), path("shorter.wav"), "-o", path("imitated") + "/", "--jobs", "1",
+                                   "--plugin", VARNOKE_IMITATION_EFFECT_PATH},
+                                  "VARNOKE_FAKE_OUTPUT=nan");
+    EXPECT_EQ(1, halfway.status);
+    EXPECT_NE(std::string::npos, halfway.err.find("non-finite sample (NaN or infinity) at frame 777")) << halfway.err;
+    EXPECT_EQ((std::vector<std::string>{"shorter.wav"}), filesIn(file("imitated")));
+    expectSameAudio(noise(2, 600, 34), readWav(file("imitated").getChildFile("shorter.wav")).audio);
+}
+
+// Where the outputs of several inputs go, and the runs refused before anything
+// is rendered: no file written, no directory made.
+TEST_F(RenderToolTest, BatchOutputNamesAndRefusals)
+{
+    writeWav(file("a.wav"), noise(2, 3000, 41), 44100.0);
+    writeWav(file("b.wav"), noise(2, 3000, 42), 44100.0);
+    ASSERT_TRUE(file("elsewhere").createDirectory());
+    writeFlac(file("elsewhere").getChildFile("a.flac"), noise(2, 3000, 43), 44100.0);
+    ASSERT_TRUE(file("existing").createDirectory());
+
+    // Without -o, beside the working directory as a run alone names them.
+    const RunResult here = run({path("a.wav"), path("b.wav")}, {}, path("existing"));
+    ASSERT_EQ(0, here.status) << here.err;
+    EXPECT_EQ((std::vector<std::string>{"a-varnoke.wav", "b-varnoke.wav"}), filesIn(file("existing")));
+    // An existing directory needs no trailing slash; one input may go into a directory too.
+    ASSERT_EQ(0, run({path("a.wav"), path("b.wav"), "-o", path("existing")}).status);
+    ASSERT_EQ(0, run({path("elsewhere") + "/a.flac", "-o", path("single") + "/"}).status);
+    EXPECT_EQ((std::vector<std::string>{"a-varnoke.wav", "a.wav", "b-varnoke.wav", "b.wav"}),
+              filesIn(file("existing")));
+    EXPECT_EQ((std::vector<std::string>{"a.wav"}), filesIn(file("single")));
+
+    const std::vector<std::string> before = filesPresent();
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> arguments;
+        const char* says;
+        int status;
+    };
+    const Case cases[] = {
+        {"same name from two folders",
+         {path("a.wav"), path("elsewhere") + "/a.flac", "-o", path("out") + "/"},
+         "would both be written to",
+         1},
+        {"the same input twice",
+         {path("a.wav"), path("a.wav"), "-o", path("out") + "/"},
+         "would both be written to",
+         1},
+        {"the same name without -o", {path("a.wav"), path("elsewhere") + "/a.flac"}, "would both be written to", 1},
+        {"several inputs into one file", {path("a.wav"), path("b.wav"), "-o", path("out.wav")}, "only one input", 1},
+        {"a directory that cannot be made",
+         {path("a.wav"), path("b.wav"), "-o", path("no-such-folder") + "/out/"},
+         "cannot create directory",
+         1},
+        {"an output over an input", {path("a.wav"), path("b.wav"), "-o", path("")}, "same file as the input", 1},
+        {"a plot of several inputs",
+         {path("a.wav"), path("b.wav"), "-o", path("out") + "/", "--plot", path("plot.png")},
+         "only one input",
+         2},
+        {"no jobs", {path("a.wav"), path("b.wav"), "-o", path("out") + "/", "--jobs", "0"}, "out of range", 2},
+        {"negative jobs", {path("a.wav"), path("b.wav"), "-o", path("out") + "/", "--jobs", "-2"}, "out of range", 2},
+        {"too many jobs", {path("a.wav"), path("b.wav"), "-o", path("out") + "/", "--jobs", "257"}, "out of range", 2},
+        {"fractional jobs",
+         {path("a.wav"), path("b.wav"), "-o", path("out") + "/", "--jobs", "1.5"},
+         "needs a whole number",
+         2},
+        {"jobs that are no number",
+         {path("a.wav"), path("b.wav"), "-o", path("out") + "/", "--jobs", "all"},
+         "needs a whole number",
+         2},
+        {"jobs without a value", {path("a.wav"), path("b.wav"), "-o", path("out") + "/", "--jobs"}, "needs a value", 2},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const RunResult result = run(c.arguments);
+        expectOneLineRefusal(result, c.says);
+        EXPECT_EQ(c.status, result.status);
+        EXPECT_EQ(before, filesPresent());
+    }
+}
+
+// On a terminal, a progress bar on standard error for more than a few seconds
+// of audio, one input or several; every summary line still comes whole.
+TEST_F(RenderToolTest, ProgressBarOnATerminalOnly)
+{
+    writeWav(file("first.wav"), noise(1, 24000, 51), 8000.0);  // 3 s each
+    writeWav(file("second.wav"), noise(1, 24000, 52), 8000.0);
+    writeWav(file("long.wav"), noise(1, 48000, 53), 8000.0);  // 6 s
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> arguments;
+        size_t summaries;
+    };
+    const Case cases[] = {
+        {"one input", {path("long.wav"), "-o", path("long-out.wav")}, 1},
+        {"several inputs", {path("first.wav"), path("second.wav"), "-o", path("out") + "/"}, 2},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(0, run(c.arguments).status);  // not a terminal: no bar
+
+        // script(1) runs the tool on a pseudo-terminal and copies what it prints.
+        std::string command = "'" VARNOKE_RENDER_PATH "'";
+        for (const std::string& argument : c.arguments)
+            command += " '" + argument + "'";
+        const std::string onTerminal = commandOutput("script -qec \"" + command + "\" /dev/null");
+        EXPECT_NE(std::string::npos, onTerminal.find("\rRendering [")) << onTerminal;
+        // What a line shows is what follows its last carriage return.
+        size_t whole = 0;
+        std::istringstream lines(onTerminal);
+        for (std::string line; std::getline(lines, line);)
+        {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            const std::string shown =
+                line.substr(line.find_last_of('\r') == std::string::npos ? 0 : line.find_last_of('\r') + 1);
+            if (shown.rfind(path(""), 0) == 0 && shown.find(" frames at ") != std::string::npos && shown.size() > 4 &&
+                shown.compare(shown.size() - 4, 4, "dBFS") == 0)
+                ++whole;
+        }
+        EXPECT_EQ(c.summaries, whole) << onTerminal;
+    }
+}
+
+// A batch ended by a signal leaves no unfinished file behind, whichever of
+// its workers was writing.
+TEST_F(RenderToolTest, BatchEndedBySignalLeavesNoUnfinishedFile)
+{
+    ASSERT_TRUE(file("in").createDirectory());
+    ASSERT_TRUE(file("out").createDirectory());
+    std::vector<std::string> arguments;
+    for (const char* name : {"one.wav", "two.wav", "three.wav"})
+    {
+        writeWav(file("in").getChildFile(name), noise(2, 512 * 200, 7), 44100.0);  // 4 s each, slowly
+        arguments.push_back(path("in") + "/" + name);
+    }
+    arguments.insert(arguments.end(),
+                     {"-o", path("out") + "/", "--jobs", "2", "--plugin", VARNOKE_IMITATION_EFFECT_PATH});
+    for (const int signalNumber : {SIGINT, SIGTERM})
+    {
+        SCOPED_TRACE(strsignal(signalNumber));
+        const pid_t pid = spawnTool(arguments, "VARNOKE_FAKE_OUTPUT=slow");
+        ASSERT_GT(pid, 0);
+        const bool started = waitForOutputOpened(pid, file("out"), file("in"));
+        kill(pid, signalNumber);
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        ASSERT_TRUE(started);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << "status " << status;
+        EXPECT_EQ(std::vector<std::string>{}, filesIn(file("out")));
     }
 }
 }  // namespace
