@@ -5,6 +5,7 @@
 
 set(VARNOKE_PRODUCT_NAME "Varnoke")
 set(VARNOKE_VENDOR "Ostrelund")
+set(VARNOKE_DESCRIPTION "Stereo tone shaper with a fixed 700 Hz crossover")
 # The VST 2 unique ID. 'Plug' is also JUCE's default plug-in code, but hosts
 # have saved projects and presets under it: it must never change.
 set(VARNOKE_VST2_UNIQUE_ID "Plug")
