@@ -9,6 +9,8 @@ build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev lib
   libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev)
 test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales libxtst-dev libxres-dev clang-format)
+# The test command builds the tree several times over (plain, sanitizers, Windows); ccache keeps the rebuilds short.
+test_packages+=(ccache)
 # Sanitizer runtimes for g++ (scripts/sanitize.sh); clang with libFuzzer and its symbolizer (scripts/fuzz.sh).
 test_packages+=(libasan8 libubsan1 libtsan2 clang-14 libclang-rt-14-dev llvm-14)
 # Typefaces of the artwork generator (scripts/make-artwork.sh); the build uses the committed PNGs.
