@@ -19,7 +19,7 @@ test_packages+=(fonts-liberation2 fonts-bebas-neue fonts-dancingscript)
 test_packages+=(sox sndfile-programs)
 # The LV2 hosts' library, Debian's LV2 tools and jalv on a JACK server with a
 # dummy sound card, for the LV2 plug-in's tests.
-test_packages+=(liblilv-dev lilv-utils jalv jackd2)
+test_packages+=(liblilv-dev lilv-utils jalv jackd2 x11-utils)
 # Varnoke.dll cross-built with mingw-w64 and tested under Wine (scripts/build-windows.sh);
 # libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them).
 windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb
