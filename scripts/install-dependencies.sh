@@ -20,7 +20,7 @@ test_packages+=(sox sndfile-programs)
 test_packages+=(liblilv-dev lilv-utils jalv jackd2)
 # Varnoke.dll cross-built with mingw-w64 and tested under Wine (scripts/build-windows.sh);
 # libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them).
-windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb
+windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb nsis
   googletest)
 
 mode=${1:-build}
