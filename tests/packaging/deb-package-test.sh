@@ -71,6 +71,8 @@ restore() {
   rm -rf "$work"
 }
 trap restore EXIT
+# Interrupted, it restores too (a kill -9 leaves the marker for the next run).
+trap 'exit 1' INT TERM HUP
 
 echo "--- building the package"
 "$root/scripts/package.sh" deb "$build"
