@@ -4,6 +4,7 @@
 # scan and lists the product among the installed programs; the Windows test
 # host loads the installed DLL from there and its output equals Varnoke.so's
 # bit for bit; a silent uninstall leaves no file, folder or registry entry.
+# Once more with another VST 2 folder, as the installer's directory page allows.
 # Usage: installer-test.sh WINDOWS_BUILD_DIR LINUX_DLL_TESTS WORK_DIR PRODUCT VENDOR VERSION
 #   LINUX_DLL_TESTS: the Linux program that compares a Windows output with Varnoke.so's.
 # Exits 77 (skipped) when mingw-w64, Wine or makensis is not installed.
@@ -145,6 +146,22 @@ left=$(leftovers)
 if wine reg query "$uninstall_key" /reg:64 >/dev/null 2>&1; then
   fail "the registry key $uninstall_key is still there"
 fi
+
+echo "--- another VST 2 folder (the directory page's choice; /D= when silent)"
+custom_folder=$drive_c/VST2
+wine "$installer" /S '/D=C:\VST2' || fail "the silent install into C:\VST2 ended with status $?"
+timeout 300 wineserver -w
+cmp "$build/plugin/$product.dll" "$custom_folder/$product.dll" || fail "$product.dll is not installed in C:\VST2"
+[[ -e "$vst2_folder" ]] && fail "the default VST 2 folder was made although another was chosen"
+entry=$(wine reg query "$uninstall_key" /reg:64 2>&1 | tr -d '\r') || fail "no registry key $uninstall_key"
+expect_value VstPluginFolder 'C:\VST2'
+wine "$uninstaller_path" /S || fail "the silent uninstall ended with status $?"
+timeout 300 wineserver -w
+timeout 300 wine wineboot --restart >/dev/null 2>&1 || fail "wineboot --restart ended with status $?"
+timeout 300 wineserver -w
+[[ -e "$custom_folder" ]] && fail "left behind after uninstalling: $custom_folder"
+left=$(leftovers)
+[[ -z "$left" ]] || fail "left behind after uninstalling: $left"
 
 if ((failures)); then
   echo "$failures check(s) failed; the prefix is kept in $prefix"
