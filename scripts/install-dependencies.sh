@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Varnoke builds and tests with, when missing.
-# Usage: scripts/install-dependencies.sh [build|test|windows]
+# Usage: scripts/install-dependencies.sh [build|test|windows|package]
 #   test also installs the test tools and the Windows cross-build (CI runs the Windows tests);
-#   windows installs the build packages and the Windows cross-build only.
+#   windows installs the build packages and the Windows cross-build only;
+#   package the build packages and what the Debian package is made with (scripts/package.sh).
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev libflac-dev libvorbis-dev fonts-dejavu-core
@@ -20,9 +21,15 @@ test_packages+=(sox sndfile-programs)
 # The LV2 hosts' library, Debian's LV2 tools and jalv on a JACK server with a
 # dummy sound card, for the LV2 plug-in's tests.
 test_packages+=(liblilv-dev lilv-utils jalv jackd2 x11-utils)
+# The Debian package: dpkg-shlibdeps computes its dependencies (CPack), gzip
+# compresses its manual page and changelog.
+package_packages=(dpkg-dev gzip)
+# Its checks: lintian, and man (man-db, groff-base) formats the manual page.
+test_packages+=("${package_packages[@]}" lintian man-db groff-base)
 # Varnoke.dll cross-built with mingw-w64 and tested under Wine (scripts/build-windows.sh);
-# libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them).
-windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb
+# libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them);
+# makensis (nsis) builds the installer.
+windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb nsis
   googletest)
 
 mode=${1:-build}
@@ -30,6 +37,7 @@ wanted=("${build_packages[@]}")
 case "$mode" in
   test) wanted+=("${test_packages[@]}" "${windows_packages[@]}") ;;
   windows) wanted+=("${windows_packages[@]}") ;;
+  package) wanted+=("${package_packages[@]}") ;;
 esac
 
 missing=()

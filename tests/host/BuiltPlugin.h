@@ -16,10 +16,13 @@
 namespace varnoke::test
 {
 // The plug-in under test: the build's Varnoke.so on Linux; on Windows,
-// Varnoke.dll, copied beside the test program by the build.
+// Varnoke.dll, copied beside the test program by the build, or the one named
+// by VARNOKE_TEST_PLUGIN_DLL (the installer's test points it at the installed DLL).
 inline std::filesystem::path builtPluginPath()
 {
 #if defined(_WIN32)
+    if (const wchar_t* chosen = _wgetenv(L"VARNOKE_TEST_PLUGIN_DLL"); chosen != nullptr && *chosen != L'\0')
+        return chosen;
     wchar_t program[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
     return std::filesystem::path(std::wstring(program, length)).parent_path() / L"Varnoke.dll";

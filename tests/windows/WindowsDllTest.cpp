@@ -26,7 +26,13 @@ namespace
 {
 const std::string windowsBuild = VARNOKE_WINDOWS_BUILD_DIR;
 const std::string dllPath = windowsBuild + "/plugin/Varnoke.dll";
-const std::string windowsOutputPath = windowsBuild + "/test-artifacts/windows-output.f32";
+// VARNOKE_WINDOWS_OUTPUT names another DLL's output (the installer's test: the installed DLL's).
+const std::string windowsOutputPath = []
+{
+    const char* chosen = std::getenv("VARNOKE_WINDOWS_OUTPUT");
+    return chosen != nullptr && *chosen != '\0' ? std::string(chosen)
+                                                : windowsBuild + "/test-artifacts/windows-output.f32";
+}();
 
 bool fileExists(const std::string& path)
 {
