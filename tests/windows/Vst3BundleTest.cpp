@@ -113,6 +113,29 @@ private:
     std::atomic<uint32> references{1};
 };
 
+// Hands a stereo signal to process() block by block, in buffers of the block
+// size as a host does, and answers the output: the left channel, then the right.
+template <typename Process>
+std::vector<float> renderInBlocks(const std::vector<float>& left, const std::vector<float>& right, int blockSize,
+                                  Process&& process)
+{
+    std::vector<float> output(2 * left.size());
+    std::vector<float> inLeft(static_cast<std::size_t>(blockSize)), inRight(inLeft.size()), outLeft(inLeft.size()),
+        outRight(inLeft.size());
+    for (std::size_t start = 0; start < left.size(); start += static_cast<std::size_t>(blockSize))
+    {
+        const auto frames = std::min(static_cast<std::size_t>(blockSize), left.size() - start);
+        std::copy_n(left.begin() + static_cast<std::ptrdiff_t>(start), frames, inLeft.begin());
+        std::copy_n(right.begin() + static_cast<std::ptrdiff_t>(start), frames, inRight.begin());
+        float* inputs[] = {inLeft.data(), inRight.data()};
+        float* outputs[] = {outLeft.data(), outRight.data()};
+        process(inputs, outputs, static_cast<int>(frames));
+        std::copy_n(outLeft.begin(), frames, output.begin() + static_cast<std::ptrdiff_t>(start));
+        std::copy_n(outRight.begin(), frames, output.begin() + static_cast<std::ptrdiff_t>(left.size() + start));
+    }
+    return output;
+}
+
 class Vst3BundleTest : public HostTest
 {
 protected:
@@ -192,34 +215,25 @@ protected:
         EXPECT_EQ(kResultOk, component.setActive(true));
         processor->setProcessing(true);
 
-        std::vector<float> output(2 * left.size());  // the left channel, then the right
-        std::vector<float> inLeft(static_cast<std::size_t>(blockSize)), inRight(inLeft.size()), outLeft(inLeft.size()),
-            outRight(inLeft.size());
-        for (std::size_t start = 0; start < left.size(); start += static_cast<std::size_t>(blockSize))
-        {
-            const auto frames = std::min(static_cast<std::size_t>(blockSize), left.size() - start);
-            std::copy_n(left.begin() + static_cast<std::ptrdiff_t>(start), frames, inLeft.begin());
-            std::copy_n(right.begin() + static_cast<std::ptrdiff_t>(start), frames, inRight.begin());
-            float* inputs[] = {inLeft.data(), inRight.data()};
-            float* outputs[] = {outLeft.data(), outRight.data()};
-            Vst::AudioBusBuffers inputBus{};
-            inputBus.numChannels = 2;
-            inputBus.channelBuffers32 = inputs;
-            Vst::AudioBusBuffers outputBus{};
-            outputBus.numChannels = 2;
-            outputBus.channelBuffers32 = outputs;
-            Vst::ProcessData data{};
-            data.processMode = Vst::kOffline;
-            data.symbolicSampleSize = Vst::kSample32;
-            data.numSamples = static_cast<int32>(frames);
-            data.numInputs = 1;
-            data.numOutputs = 1;
-            data.inputs = &inputBus;
-            data.outputs = &outputBus;
-            EXPECT_EQ(kResultOk, processor->process(data));
-            std::copy_n(outLeft.begin(), frames, output.begin() + static_cast<std::ptrdiff_t>(start));
-            std::copy_n(outRight.begin(), frames, output.begin() + static_cast<std::ptrdiff_t>(left.size() + start));
-        }
+        const auto output = renderInBlocks(left, right, blockSize,
+                                           [&](float** inputs, float** outputs, int frames)
+                                           {
+                                               Vst::AudioBusBuffers inputBus{};
+                                               inputBus.numChannels = 2;
+                                               inputBus.channelBuffers32 = inputs;
+                                               Vst::AudioBusBuffers outputBus{};
+                                               outputBus.numChannels = 2;
+                                               outputBus.channelBuffers32 = outputs;
+                                               Vst::ProcessData data{};
+                                               data.processMode = Vst::kOffline;
+                                               data.symbolicSampleSize = Vst::kSample32;
+                                               data.numSamples = frames;
+                                               data.numInputs = 1;
+                                               data.numOutputs = 1;
+                                               data.inputs = &inputBus;
+                                               data.outputs = &outputBus;
+                                               EXPECT_EQ(kResultOk, processor->process(data));
+                                           });
         processor->setProcessing(false);
         component.setActive(false);
         processor->release();
@@ -242,20 +256,9 @@ protected:
         dispatch(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
         dispatch(effect, effSetBlockSize, 0, blockSize);
         dispatch(effect, effMainsChanged, 0, 1);
-        std::vector<float> output(2 * left.size());  // the left channel, then the right
-        std::vector<float> inLeft(static_cast<std::size_t>(blockSize)), inRight(inLeft.size()), outLeft(inLeft.size()),
-            outRight(inLeft.size());
-        for (std::size_t start = 0; start < left.size(); start += static_cast<std::size_t>(blockSize))
-        {
-            const auto frames = std::min(static_cast<std::size_t>(blockSize), left.size() - start);
-            std::copy_n(left.begin() + static_cast<std::ptrdiff_t>(start), frames, inLeft.begin());
-            std::copy_n(right.begin() + static_cast<std::ptrdiff_t>(start), frames, inRight.begin());
-            float* inputs[] = {inLeft.data(), inRight.data()};
-            float* outputs[] = {outLeft.data(), outRight.data()};
-            effect->processReplacing(effect, inputs, outputs, static_cast<int>(frames));
-            std::copy_n(outLeft.begin(), frames, output.begin() + static_cast<std::ptrdiff_t>(start));
-            std::copy_n(outRight.begin(), frames, output.begin() + static_cast<std::ptrdiff_t>(left.size() + start));
-        }
+        const auto output = renderInBlocks(left, right, blockSize,
+                                           [&](float** inputs, float** outputs, int frames)
+                                           { effect->processReplacing(effect, inputs, outputs, frames); });
         dispatch(effect, effMainsChanged, 0, 0);
         closeInstance(effect);
         return output;
