@@ -129,16 +129,16 @@ void Lv2Instance::setParameter(const std::string& parameterUri, float value)
 StereoSignal Lv2Instance::render(const StereoSignal& input, int blockSize)
 {
     StereoSignal output{std::vector<float>(input.left.size()), std::vector<float>(input.right.size())};
-    for (std::size_t start = 0; start < input.left.size(); start += static_cast<std::size_t>(blockSize))
-    {
-        const auto frames = std::min(static_cast<std::size_t>(blockSize), input.left.size() - start);
-        const auto offset = static_cast<std::ptrdiff_t>(start);
-        std::copy_n(input.left.begin() + offset, frames, inLeft.begin());
-        std::copy_n(input.right.begin() + offset, frames, inRight.begin());
-        run(static_cast<int>(frames));
-        std::copy_n(outLeft.begin(), frames, output.left.begin() + offset);
-        std::copy_n(outRight.begin(), frames, output.right.begin() + offset);
-    }
+    forEachBlock(input.left.size(), blockSize,
+                 [&](std::size_t start, int frames)
+                 {
+                     const auto offset = static_cast<std::ptrdiff_t>(start);
+                     std::copy_n(input.left.begin() + offset, frames, inLeft.begin());
+                     std::copy_n(input.right.begin() + offset, frames, inRight.begin());
+                     run(frames);
+                     std::copy_n(outLeft.begin(), frames, output.left.begin() + offset);
+                     std::copy_n(outRight.begin(), frames, output.right.begin() + offset);
+                 });
     return output;
 }
 

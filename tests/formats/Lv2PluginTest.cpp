@@ -156,18 +156,19 @@ TEST_F(Lv2PluginTest, AKnobMovedMidwayAppliesFromTheNextBlock)
     ASSERT_NE(nullptr, reference);
     reference->start(48000.0, 2048);
     StereoSignal expected{input.left, input.right};
-    for (std::size_t start : {std::size_t{0}, std::size_t{2048}})
-    {
-        if (start == 2048)
-            reference->setParameter(1, 0.9f);
-        std::vector<float> inLeft(input.left.begin() + static_cast<std::ptrdiff_t>(start),
-                                  input.left.begin() + static_cast<std::ptrdiff_t>(start + 2048));
-        std::vector<float> inRight(input.right.begin() + static_cast<std::ptrdiff_t>(start),
-                                   input.right.begin() + static_cast<std::ptrdiff_t>(start + 2048));
-        float* inputs[] = {inLeft.data(), inRight.data()};
-        float* outputs[] = {expected.left.data() + start, expected.right.data() + start};
-        reference->process(inputs, outputs, 2048);
-    }
+    forEachBlock(input.left.size(), 2048,
+                 [&](std::size_t start, int frames)
+                 {
+                     if (start == 2048)
+                         reference->setParameter(1, 0.9f);
+                     std::vector<float> inLeft(input.left.begin() + static_cast<std::ptrdiff_t>(start),
+                                               input.left.begin() + static_cast<std::ptrdiff_t>(start) + frames);
+                     std::vector<float> inRight(input.right.begin() + static_cast<std::ptrdiff_t>(start),
+                                                input.right.begin() + static_cast<std::ptrdiff_t>(start) + frames);
+                     float* inputs[] = {inLeft.data(), inRight.data()};
+                     float* outputs[] = {expected.left.data() + start, expected.right.data() + start};
+                     reference->process(inputs, outputs, frames);
+                 });
     firstHalf.left.insert(firstHalf.left.end(), secondHalf.left.begin(), secondHalf.left.end());
     firstHalf.right.insert(firstHalf.right.end(), secondHalf.right.begin(), secondHalf.right.end());
     EXPECT_TRUE(sameBits(expected, firstHalf));

@@ -55,15 +55,15 @@ StereoSignal Vst2Reference::render(const KnobSettings& knobs, const StereoSignal
     setKnobs(*instance, knobs);
     instance->start(sampleRate, blockSize);
     std::vector<float> inLeft(static_cast<std::size_t>(blockSize)), inRight(inLeft.size());
-    for (std::size_t start = 0; start < input.left.size(); start += static_cast<std::size_t>(blockSize))
-    {
-        const auto frames = std::min(static_cast<std::size_t>(blockSize), input.left.size() - start);
-        std::copy_n(input.left.begin() + static_cast<std::ptrdiff_t>(start), frames, inLeft.begin());
-        std::copy_n(input.right.begin() + static_cast<std::ptrdiff_t>(start), frames, inRight.begin());
-        float* inputs[] = {inLeft.data(), inRight.data()};
-        float* outputs[] = {output.left.data() + start, output.right.data() + start};
-        instance->process(inputs, outputs, static_cast<int>(frames));
-    }
+    forEachBlock(input.left.size(), blockSize,
+                 [&](std::size_t start, int frames)
+                 {
+                     std::copy_n(input.left.begin() + static_cast<std::ptrdiff_t>(start), frames, inLeft.begin());
+                     std::copy_n(input.right.begin() + static_cast<std::ptrdiff_t>(start), frames, inRight.begin());
+                     float* inputs[] = {inLeft.data(), inRight.data()};
+                     float* outputs[] = {output.left.data() + start, output.right.data() + start};
+                     instance->process(inputs, outputs, frames);
+                 });
     instance->stop();
     return output;
 }

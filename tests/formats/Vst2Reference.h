@@ -2,6 +2,8 @@
 
 #include "VstInstance.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -23,6 +25,15 @@ struct StereoSignal
 };
 
 StereoSignal noiseSignal(std::size_t frames, unsigned seed);
+
+// Calls block(start, frames) for each run of at most blockSize frames out of
+// totalFrames, in order, as a host hands a signal over block by block.
+template <typename Block> void forEachBlock(std::size_t totalFrames, int blockSize, Block&& block)
+{
+    const auto size = static_cast<std::size_t>(blockSize);
+    for (std::size_t start = 0; start < totalFrames; start += size)
+        block(start, static_cast<int>(std::min(size, totalFrames - start)));
+}
 
 // The VST 2.4 plug-in, Varnoke.so, loaded as a host loads it: what the other
 // formats must sound like and save.

@@ -72,14 +72,13 @@ protected:
         instance.prepareToPlay(sampleRate, blockSize);
         StereoSignal output{input.left, input.right};
         juce::MidiBuffer midi;
-        for (std::size_t start = 0; start < input.left.size(); start += static_cast<std::size_t>(blockSize))
-        {
-            const auto frames =
-                static_cast<int>(std::min(static_cast<std::size_t>(blockSize), input.left.size() - start));
-            float* channels[] = {output.left.data() + start, output.right.data() + start};
-            juce::AudioBuffer<float> buffer(channels, 2, frames);
-            instance.processBlock(buffer, midi);
-        }
+        forEachBlock(input.left.size(), blockSize,
+                     [&](std::size_t start, int frames)
+                     {
+                         float* channels[] = {output.left.data() + start, output.right.data() + start};
+                         juce::AudioBuffer<float> buffer(channels, 2, frames);
+                         instance.processBlock(buffer, midi);
+                     });
         instance.releaseResources();
         return output;
     }
