@@ -42,10 +42,11 @@ run_asan() {
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1
   export LSAN_OPTIONS=suppressions=$suppressions/lsan.supp:print_suppressions=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$suppressions/ubsan.supp
-  # The asan test preset leaves out the Windows plug-in and its installer (they
-  # run under Wine, outside the sanitizers' reach), the Debian package (it
-  # installs the plain build), and jalv (Debian's uninstrumented program cannot
-  # load an instrumented plug-in); the README's test command covers them.
+  # The asan test preset leaves out the tests labelled "uninstrumented": the
+  # Windows plug-in and its installer (they run under Wine, outside the
+  # sanitizers' reach), the Debian package (it installs the plain build), and
+  # jalv (Debian's uninstrumented program cannot load an instrumented plug-in);
+  # the README's test command covers them.
   local log
   log=$(mktemp)
   if with_display ctest --preset asan --output-log "$log"; then
