@@ -2,6 +2,7 @@
 // host should send, the restart of a damaged channel, and a signal decaying
 // through the subnormal range. Every kernel gives the SSE2 kernel's bits.
 
+#include "PerKernelTest.h"
 #include "ShaperKernelChoice.h"
 #include "ToneShaper.h"
 #include "support/BitPatterns.h"
@@ -123,16 +124,8 @@ void expectSameBits(const std::vector<float>& expected, const std::vector<float>
         ASSERT_SAME_BITS(expected[i], actual[i]) << what << ", sample " << i;
 }
 
-class WideKernel : public ::testing::TestWithParam<ShaperKernel>
+class WideKernel : public PerKernelTest
 {
-protected:
-    void SetUp() override
-    {
-        if (!processorRuns(GetParam()))
-        {
-            GTEST_SKIP() << cannotRunKernel(shaperKernelName(GetParam()));
-        }
-    }
 };
 
 TEST_P(WideKernel, GivesTheSse2KernelsBitsForHostileValues)
@@ -167,7 +160,7 @@ TEST_P(WideKernel, GivesTheSse2KernelsBitsWhileTheSignalDecays)
 }
 
 INSTANTIATE_TEST_SUITE_P(ShaperKernel, WideKernel, ::testing::Values(ShaperKernel::avx2, ShaperKernel::avx512),
-                         [](const auto& info) { return std::string(shaperKernelName(info.param)); });
+                         kernelInstanceName);
 
 // prepare() takes the widest kernel the processor runs, unless VARNOKE_KERNEL
 // names another one it runs.

@@ -1,7 +1,7 @@
 #include "ToneShaper.h"
+#include "PerKernelTest.h"
 #include "ShaperKernelChoice.h"
 #include "support/BitPatterns.h"
-#include "support/ForcedKernel.h"
 #include "support/ReferenceSignalPath.h"
 
 #include <gtest/gtest.h>
@@ -125,17 +125,9 @@ TEST(ToneShaper, RestoresTheCallersFloatingPointMode)
 
 namespace
 {
-// Each kernel, forced; those this processor cannot run are skipped, saying so.
-class EveryKernel : public ::testing::TestWithParam<ShaperKernel>
+// Each kernel, forced.
+class EveryKernel : public PerKernelTest
 {
-protected:
-    void SetUp() override
-    {
-        if (!processorRuns(GetParam()))
-        {
-            GTEST_SKIP() << cannotRunKernel(shaperKernelName(GetParam()));
-        }
-    }
 };
 
 TEST_P(EveryKernel, AgreesBitForBitWithTheScalarModel)
@@ -236,5 +228,5 @@ TEST_P(EveryKernel, KeepsTheScalarModelsMemoriesBitForBit)
 
 INSTANTIATE_TEST_SUITE_P(ToneShaper, EveryKernel,
                          ::testing::Values(ShaperKernel::sse2, ShaperKernel::avx2, ShaperKernel::avx512),
-                         [](const auto& info) { return std::string(shaperKernelName(info.param)); });
+                         kernelInstanceName);
 }  // namespace
