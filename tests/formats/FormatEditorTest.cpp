@@ -11,6 +11,7 @@
 #include "Lv2Host.h"
 #include "ProductIdentity.h"
 #include "RgbImage.h"
+#include "TestArtifacts.h"
 #include "X11HostWindow.h"
 
 #include <lv2/instance-access/instance-access.h>
@@ -20,7 +21,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -35,13 +35,6 @@ using Clock = std::chrono::steady_clock;
 const PixelRect vst2WindowBounds{0, 0, 440, 120};
 const PixelRect formatWindowBounds{0, 200, 440, 120};
 const PixelRect editorArea{0, 0, 420, 99};
-
-void saveArtifact(const RgbImage& image, const std::string& name)
-{
-    const std::filesystem::path directory(VARNOKE_TEST_ARTIFACTS);
-    std::filesystem::create_directories(directory);
-    EXPECT_TRUE(image.writePng((directory / name).string())) << name;
-}
 
 bool same(const RgbImage& a, const RgbImage& b)
 {

@@ -4,15 +4,15 @@
 // effEditIdle from its UI thread (the plug-in's message thread) as Linux hosts
 // do; screenshots land in build/test-artifacts/.
 
-#include "HostTestFixture.h"
+#include "HostWindowTestFixture.h"
 #include "RgbImage.h"
+#include "TestArtifacts.h"
 #include "X11HostWindow.h"
 
 #include "support/BitPatterns.h"
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -59,24 +59,14 @@ struct Offset
     int dx, dy;
 };
 
-class EditorInHostWindowTest : public HostTest
+class EditorInHostWindowTest : public HostWindowTest
 {
 protected:
     void SetUp() override
     {
-        std::string whyNot;
-        // Below the windows of the boundary tests, so that a parallel run can't cover it.
-        hostWindow = X11HostWindow::open({0, 260, 440, 120}, whyNot);
-        if (hostWindow == nullptr)
-            GTEST_SKIP() << "needs a 24-bit X display with the XTEST extension (scripts/test.sh runs the tests "
-                            "under xvfb-run): "
-                         << whyNot;
-
-        HostTest::SetUp();
-        if (HasFatalFailure())
+        HostWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
             return;
-        background = RgbImage::readPng(VARNOKE_BACKGROUND_PNG);
-        ASSERT_EQ(420, background.getWidth()) << VARNOKE_BACKGROUND_PNG;
         effect = openInstance();
         ASSERT_NE(nullptr, effect);
         idledEffects = {effect};
@@ -84,8 +74,7 @@ protected:
 
     void TearDown() override
     {
-        HostTest::TearDown();  // effClose takes an open editor with it
-        hostWindow.reset();
+        HostWindowTest::TearDown();
         otherWindows.clear();
     }
 
@@ -160,13 +149,6 @@ protected:
         waitForPaint(*hostWindow);
     }
 
-    static void saveArtifact(const RgbImage& shot, const std::string& name)
-    {
-        const std::filesystem::path directory(VARNOKE_TEST_ARTIFACTS);
-        std::filesystem::create_directories(directory);
-        EXPECT_TRUE(shot.writePng((directory / name).string())) << name;
-    }
-
     // Presses the first button at the first point (relative to the knob's
     // centre), drags through the others and releases, idling between steps.
     void drag(X11HostWindow& window, const Knob& knob, const std::vector<Offset>& path)
@@ -189,9 +171,7 @@ protected:
 
     float parameter(int index) const { return effect->getParameter(effect, index); }
 
-    std::unique_ptr<X11HostWindow> hostWindow;
     std::vector<std::unique_ptr<X11HostWindow>> otherWindows;
-    RgbImage background;
     AEffect* effect = nullptr;
     std::vector<AEffect*> idledEffects;
     std::chrono::milliseconds idlePeriod{30};

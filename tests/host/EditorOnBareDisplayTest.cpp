@@ -9,12 +9,12 @@
 #include "HostTestFixture.h"
 #include "PrivateXServer.h"
 #include "RgbImage.h"
+#include "TestArtifacts.h"
 #include "X11HostWindow.h"
 #include "XServerResources.h"
 #include "support/XErrorRecorder.h"
 
 #include <chrono>
-#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -174,10 +174,7 @@ TEST_P(EditorOnBareDisplayTest, OpensPaintsFollowsTheHostAndCloses)
         EXPECT_EQ(420, rect->right);
         if (round == 0)
         {
-            const std::filesystem::path directory(VARNOKE_TEST_ARTIFACTS);
-            std::filesystem::create_directories(directory);
-            EXPECT_TRUE(
-                hostWindow->grab({0, 0, 420, 99}).writePng((directory / "editor-on-bare-display.png").string()));
+            saveArtifact(hostWindow->grab({0, 0, 420, 99}), "editor-on-bare-display.png");
         }
 
         EXPECT_EQ(0, dispatch(effect, effEditClose));

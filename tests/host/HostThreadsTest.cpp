@@ -5,13 +5,13 @@
 // reopens the editor from inside the plug-in's own notification. Screenshots
 // land in build/test-artifacts/.
 
-#include "HostTestFixture.h"
+#include "HostWindowTestFixture.h"
 #include "RgbImage.h"
+#include "TestArtifacts.h"
 #include "X11HostWindow.h"
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <thread>
@@ -49,30 +49,13 @@ void scan(AEffect* effect)
         dispatch(effect, effGetParamName, index, 0, text);
 }
 
-class HostThreadsTest : public HostTest
+class HostThreadsTest : public HostWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        std::string whyNot;
-        // Where the editor tests put theirs, so that a parallel run can't cover it.
-        window = X11HostWindow::open({0, 260, 440, 120}, whyNot);
-        if (window == nullptr)
-            GTEST_SKIP() << "needs a 24-bit X display with the XTEST extension (scripts/test.sh runs the tests "
-                            "under xvfb-run): "
-                         << whyNot;
-        HostTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        background = RgbImage::readPng(VARNOKE_BACKGROUND_PNG);
-        ASSERT_EQ(420, background.getWidth()) << VARNOKE_BACKGROUND_PNG;
-    }
-
     void TearDown() override
     {
-        HostTest::TearDown();
+        HostWindowTest::TearDown();
         otherWindow.reset();
-        window.reset();
     }
 
     bool showsEditor(const X11HostWindow& target) const
@@ -94,13 +77,6 @@ protected:
             std::this_thread::sleep_for(idlePeriod);
         }
         return done();
-    }
-
-    static void saveArtifact(const RgbImage& shot, const std::string& name)
-    {
-        const std::filesystem::path directory(VARNOKE_TEST_ARTIFACTS);
-        std::filesystem::create_directories(directory);
-        EXPECT_TRUE(shot.writePng((directory / name).string())) << name;
     }
 
     // What a host's UI thread saw of one editor's life.
@@ -125,25 +101,24 @@ protected:
                 {effect}, [] { return false; }, 5 * idlePeriod);
         ERect* rect = nullptr;
         run.rectAnswer = dispatch(effect, effEditGetRect, 0, 0, &rect);
-        run.openAnswer = dispatch(effect, effEditOpen, 0, 0, window->getNativeHandle());
+        run.openAnswer = dispatch(effect, effEditOpen, 0, 0, hostWindow->getNativeHandle());
         if (run.openAnswer != 1)
             return run;
 
-        run.painted = idleUntil({effect}, [&] { return showsEditor(*window); });
-        const RgbImage before = window->grab(editorArea);
+        run.painted = idleUntil({effect}, [&] { return showsEditor(*hostWindow); });
+        const RgbImage before = hostWindow->grab(editorArea);
         effect->setParameter(effect, 0, 0.9f);
-        run.knobFollowedTheHost = idleUntil(
-            {effect}, [&] { return compareImages(window->grab(editorArea), before, lowKnob, 0).differingPixels > 0; });
-        run.shot = window->grab(editorArea);
+        run.knobFollowedTheHost =
+            idleUntil({effect}, [&]
+                      { return compareImages(hostWindow->grab(editorArea), before, lowKnob, 0).differingPixels > 0; });
+        run.shot = hostWindow->grab(editorArea);
 
         dispatch(effect, effEditClose);
-        run.windowGoneAfterClose = window->queryChildren().empty();
+        run.windowGoneAfterClose = hostWindow->queryChildren().empty();
         return run;
     }
 
-    std::unique_ptr<X11HostWindow> window;
     std::unique_ptr<X11HostWindow> otherWindow;
-    RgbImage background;
 };
 
 //==============================================================================
@@ -320,8 +295,8 @@ TEST_P(ClosedOffTheUiThreadTest, EditorIsDeletedOnTheUiThreadAndTheOtherKeepsWor
         AEffect* closed = openInstance(ClosingFromWorkerHost::callback);
         ASSERT_NE(nullptr, closed);
         live.erase(std::remove(live.begin(), live.end(), closed), live.end());  // the worker closes it
-        ASSERT_EQ(1, dispatch(closed, effEditOpen, 0, 0, window->getNativeHandle()));
-        ASSERT_TRUE(idleUntil({closed, kept}, [&] { return showsEditor(*window) && showsEditor(*otherWindow); }));
+        ASSERT_EQ(1, dispatch(closed, effEditOpen, 0, 0, hostWindow->getNativeHandle()));
+        ASSERT_TRUE(idleUntil({closed, kept}, [&] { return showsEditor(*hostWindow) && showsEditor(*otherWindow); }));
 
         ClosingFromWorkerHost::closeAnswer = -1;
         if (insideCallback)
@@ -330,7 +305,7 @@ TEST_P(ClosedOffTheUiThreadTest, EditorIsDeletedOnTheUiThreadAndTheOtherKeepsWor
             ClosingFromWorkerHost::closeOnRefresh = closed;
             closed->setParameter(closed, 0, 0.7f);
             dispatch(closed, effEditClose);
-            ASSERT_EQ(1, dispatch(closed, effEditOpen, 0, 0, window->getNativeHandle()));
+            ASSERT_EQ(1, dispatch(closed, effEditOpen, 0, 0, hostWindow->getNativeHandle()));
             dispatch(closed, effEditIdle);
             ASSERT_EQ(nullptr, ClosingFromWorkerHost::closeOnRefresh.load()) << "no display refresh came";
         }
@@ -358,7 +333,7 @@ TEST_P(ClosedOffTheUiThreadTest, EditorIsDeletedOnTheUiThreadAndTheOtherKeepsWor
             idleUntil({kept}, [&]
                       { return compareImages(otherWindow->grab(editorArea), before, lowKnob, 0).differingPixels > 0; }))
             << "the remaining editor stopped following its instance, round " << round;
-        EXPECT_TRUE(window->queryChildren().empty()) << "the closed editor's window outlived the next idle calls";
+        EXPECT_TRUE(hostWindow->queryChildren().empty()) << "the closed editor's window outlived the next idle calls";
         EXPECT_EQ(std::vector<int>{}, RecordingHost::opcodes(closed)) << "the closed instance called the host";
     }
     saveArtifact(otherWindow->grab(editorArea),
@@ -398,12 +373,12 @@ TEST_F(HostThreadsTest, IdleStaysBoundedWhenTheHostReopensTheEditorFromItsCallba
     ASSERT_NE(nullptr, effect);
     effect->setParameter(effect, 0, 0.4f);
     effect->setParameter(effect, 2, 0.7f);
-    ReopeningHost::window = window->getNativeHandle();
+    ReopeningHost::window = hostWindow->getNativeHandle();
     ReopeningHost::reopened = 0;
     constexpr auto reopeningTime = 3s;
     ReopeningHost::reopenUntil = (Clock::now() + reopeningTime).time_since_epoch().count();
 
-    ASSERT_EQ(1, dispatch(effect, effEditOpen, 0, 0, window->getNativeHandle()));
+    ASSERT_EQ(1, dispatch(effect, effEditOpen, 0, 0, hostWindow->getNativeHandle()));
     Clock::duration longestIdle{};
     const auto end = Clock::now() + reopeningTime + 1s;
     while (Clock::now() < end)
@@ -421,9 +396,9 @@ TEST_F(HostThreadsTest, IdleStaysBoundedWhenTheHostReopensTheEditorFromItsCallba
     EXPECT_LT(longestIdle, 1s) << "an idle call ran until the host stopped reopening";
 
     // Once the host calms down, one working editor is left.
-    EXPECT_TRUE(idleUntil({effect}, [&] { return showsEditor(*window); }));
-    EXPECT_EQ(1u, window->queryChildren().size());
-    saveArtifact(window->grab(editorArea), "editor-after-reopening-host.png");
+    EXPECT_TRUE(idleUntil({effect}, [&] { return showsEditor(*hostWindow); }));
+    EXPECT_EQ(1u, hostWindow->queryChildren().size());
+    saveArtifact(hostWindow->grab(editorArea), "editor-after-reopening-host.png");
 }
 }  // namespace
 }  // namespace varnoke::test
