@@ -141,7 +141,10 @@ done < <("$build/bin/varnoke-render" --help | grep -oE '^ +(-[a-z], )?--[a-z-]+'
 changelog_version=$(zcat "$work/unpacked/usr/share/doc/$package/changelog.gz" | dpkg-parsechangelog -l - -S Version)
 [[ "$changelog_version" == "$version" ]] || fail "the changelog's newest entry is $changelog_version"
 copyright=$work/unpacked/usr/share/doc/$package/copyright
-head -n 1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+cmp -s "$copyright" "$root/packaging/debian/copyright" ||
+  fail "the installed copyright file is not packaging/debian/copyright"
+# Debian's machine-readable form: a header paragraph naming the format, then Files paragraphs.
+{ head -n 1 "$copyright" | grep -q '^Format: ' && grep -q '^Files: \*$' "$copyright"; } ||
   fail "the copyright file is not in the machine-readable format"
 grep -q '^License: GPL-3$' "$copyright" || fail "the copyright file has no GPL-3 licence"
 
