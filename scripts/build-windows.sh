@@ -18,6 +18,31 @@ toolchain=$root/cmake/MingwW64Toolchain.cmake
 deps=$build/deps
 prefix=$deps/prefix
 
+# apt's source indexes for `apt-get source`, in a private apt state under
+# DEPS/apt (its own source files, lists and cache): the machine's own apt
+# configuration is read, never changed. Only the source indexes are fetched.
+use_private_apt() {
+  local dir=$deps/apt
+  mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial"
+  local machine_config=
+  [[ -n "${APT_CONFIG:-}" ]] && machine_config="#include \"$APT_CONFIG\";"
+  cat >"$dir/apt.conf" <<CONF
+$machine_config
+Dir::Etc::SourceList "$dir/no-main-list";
+Dir::Etc::SourceParts "$dir/sources.list.d";
+Dir::State::Lists "$dir/lists";
+Dir::Cache "$dir/cache";
+Acquire::IndexTargets::deb::Packages::DefaultEnabled "false";
+Acquire::IndexTargets::deb::Translations::DefaultEnabled "false";
+CONF
+  local changes
+  changes=$("$root/scripts/mirror-deb-src.sh" "$dir/sources.list.d")
+  export APT_CONFIG=$dir/apt.conf
+  if [[ -n "$changes" || -z "$(find "$dir/lists" -maxdepth 1 -name '*Sources*' -print -quit)" ]]; then
+    apt-get update -qq
+  fi
+}
+
 # Configures, builds and installs one Debian source package with the toolchain.
 build_source_package() {
   local package=$1
@@ -51,6 +76,7 @@ build_source_package() {
 if [[ ! -f "$prefix/.complete" ]]; then
   echo "Building static mingw libpng and libjpeg-turbo from Debian's sources into $deps (once)"
   rm -rf "$deps/build" "$prefix"
+  use_private_apt
   build_source_package libjpeg-turbo \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
   # JUCE reads the library's internal declarations too.

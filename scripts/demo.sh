@@ -1,22 +1,20 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the plug-in in its three formats (Varnoke.so
-# for VST 2.4, Varnoke.vst3 and Varnoke.lv2) and the offline host varnoke-render, then renders the built-in demo through the plug-in: the dry
-# and the processed demo as WAV files, and the response of the settings as a plot.
-# Usage: scripts/demo.sh [BUILD_DIR]     (default: build)
+# for VST 2.4, Varnoke.vst3 and Varnoke.lv2) and the offline host
+# varnoke-render, then renders the built-in demo through the plug-in: the dry
+# and the processed demo as WAV files, and the response of the settings as a
+# plot. It needs only the build packages: the release preset builds no tests.
+# Usage: scripts/demo.sh [BUILD_DIR]     (default: build-release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
+build=${1:-build-release}
 
 scripts/install-dependencies.sh build
-cmake --preset default -B "$build" >/dev/null
+cmake --preset release -B "$build" >/dev/null
 cmake --build "$build" --target varnoke-render Varnoke Varnoke_VST3 Varnoke_LV2
 
 out="$build/demo"
-mkdir -p "$out"
-render="$build/bin/varnoke-render"
-"$render" --bypass -o "$out/varnoke-demo-dry.wav"
-"$render" --low-contour 0.35 --process 0.45 --output 0.28 -o "$out/varnoke-demo.wav" \
-  --plot "$out/varnoke-response.png" --compare 0,0,0.5 --compare 0.8,0,0.5 --compare 0,0.8,0.5
+scripts/render-demo.sh "$build/bin/varnoke-render" "$out"
 
 out=$(cd "$out" && pwd)
 built=$(cd "$build" && pwd)

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Varnoke builds and tests with, when missing.
+# Installing packages is all it does to the system: what the tests need beyond
+# packages (apt's source indexes for the Windows build, a locale with a decimal
+# comma) is made in the build folders.
 # Usage: scripts/install-dependencies.sh [build|test|windows|package]
 #   test also installs the test tools and the Windows cross-build (CI runs the Windows tests);
 #   windows installs the build packages and the Windows cross-build only;
@@ -9,9 +12,11 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev libflac-dev libvorbis-dev fonts-dejavu-core
   libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev)
+# Rebuilds reuse earlier compilations (the test command builds the tree several
+# times over: plain, sanitizers, Windows).
+build_packages+=(ccache)
+# locales: the definitions the state tests compile a decimal-comma locale from.
 test_packages=(libgtest-dev googletest libbenchmark-dev xvfb x11-apps imagemagick locales libxtst-dev libxres-dev clang-format)
-# The test command builds the tree several times over (plain, sanitizers, Windows); ccache keeps the rebuilds short.
-test_packages+=(ccache)
 # Sanitizer runtimes for g++ (scripts/sanitize.sh); clang with libFuzzer and its symbolizer (scripts/fuzz.sh).
 test_packages+=(libasan8 libubsan1 libtsan2 clang-14 libclang-rt-14-dev llvm-14)
 # Typefaces of the artwork generator (scripts/make-artwork.sh); the build uses the committed PNGs.
@@ -26,6 +31,8 @@ test_packages+=(liblilv-dev lilv-utils jalv jackd2 x11-utils)
 package_packages=(dpkg-dev gzip)
 # Its checks: lintian, and man (man-db, groff-base) formats the manual page.
 test_packages+=("${package_packages[@]}" lintian man-db groff-base)
+# The fresh-machine check builds a throwaway minimal Debian root (scripts/check-fresh-machine.sh).
+test_packages+=(mmdebstrap)
 # Varnoke.dll cross-built with mingw-w64 and tested under Wine (scripts/build-windows.sh);
 # libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them);
 # makensis (nsis) builds the installer.
@@ -54,20 +61,4 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]} (the first install pulls in JUCE's dependencies and takes a few minutes)"
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
-
-# apt-get source needs the source indexes, which stock Debian does not configure:
-# mirror the machine's own deb entries as deb-src ones.
-if [[ "$mode" == test || "$mode" == windows ]]; then
-  changes=$("${sudo_cmd[@]}" "$(dirname "$0")/mirror-deb-src.sh")
-  if [[ -n "$changes" ]]; then
-    echo "$changes"
-    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  fi
-fi
-
-# The state tests check number formatting under a locale with a decimal comma.
-if [[ "$mode" == test ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-  "${sudo_cmd[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  "${sudo_cmd[@]}" locale-gen >/dev/null
 fi

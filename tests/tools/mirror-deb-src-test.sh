@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # scripts/mirror-deb-src.sh on sample apt configurations, never the machine's own:
 # each folder in CASES_DIR holds input/ (a sources.list and/or sources.list.d/)
-# and expected/ (the files the script must leave in sources.list.d; no expected/
-# means none). For each case the files written must be the expected ones, a
-# second run must change nothing, and apt itself must read the result without a
-# new complaint and find a source index beside every package index.
+# and expected/ (the deb-src files the script must write beside its copies of
+# the sources; no expected/ means none). For each case the configuration read
+# must be left as it was, the files written must be the expected ones, a second
+# run must change nothing, and apt itself, reading only the private folder,
+# must read it without a new complaint and find a source index beside every
+# package index.
 # Usage: mirror-deb-src-test.sh CASES_DIR
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -41,12 +43,14 @@ CONF
     continue
   fi
 
-  if ! first=$("$root/scripts/mirror-deb-src.sh" 2>&1); then
+  private=$work/$name-private
+  configuration=$(cd "$etc" && find sources.list sources.list.d -type f -exec md5sum {} + 2>/dev/null | sort)
+  if ! first=$("$root/scripts/mirror-deb-src.sh" "$private" 2>&1); then
     fail "$name: the script failed: $first"
     continue
   fi
   for form in list sources; do
-    written=$etc/sources.list.d/varnoke-deb-src.$form
+    written=$private/varnoke-deb-src.$form
     expected=$case_dir/expected/varnoke-deb-src.$form
     if [[ -f "$expected" ]]; then
       if [[ ! -f "$written" ]]; then
@@ -59,12 +63,26 @@ CONF
     fi
   done
 
-  checksums=$(cd "$etc/sources.list.d" && md5sum ./* 2>/dev/null)
-  second=$("$root/scripts/mirror-deb-src.sh" 2>&1)
+  checksums=$(cd "$private" && md5sum ./* 2>/dev/null)
+  second=$("$root/scripts/mirror-deb-src.sh" "$private" 2>&1)
   [[ -z "$second" ]] || fail "$name: a second run did something: $second"
-  [[ "$checksums" == "$(cd "$etc/sources.list.d" && md5sum ./* 2>/dev/null)" ]] || fail "$name: a second run changed the files"
+  [[ "$checksums" == "$(cd "$private" && md5sum ./* 2>/dev/null)" ]] || fail "$name: a second run changed the files"
+  [[ "$configuration" == "$(cd "$etc" && find sources.list sources.list.d -type f -exec md5sum {} + 2>/dev/null | sort)" ]] ||
+    fail "$name: the configuration it read was changed"
 
-  if ! targets=$(index_targets 2>"$etc/apt-after") || grep -vxF -f "$etc/apt-before" "$etc/apt-after" >/dev/null; then
+  # From here on apt reads the private folder alone.
+  cat >"$etc/apt.conf" <<CONF
+Dir::Etc::SourceList "$etc/no-main-list";
+Dir::Etc::SourceParts "$private";
+Dir::State::Lists "$etc/lists";
+CONF
+
+  # apt's warnings name the files: the copies stand where the originals stood.
+  sed -i -e "s#$etc/sources.list.d/##g" -e "s#$etc/sources.list#sources.list.d.list#g" "$etc/apt-before"
+  targets=$(index_targets 2>"$etc/apt-after")
+  status=$?
+  sed -i -e "s#$private/##g" "$etc/apt-after"
+  if ((status)) || grep -vxF -f "$etc/apt-before" "$etc/apt-after" >/dev/null; then
     fail "$name: apt complains about the result: $(grep -vxF -f "$etc/apt-before" "$etc/apt-after")"
   fi
   while read -r type repository suite component; do
