@@ -28,7 +28,8 @@
 #   --lv2-uri       the LV2 plug-in's URI
 #   --format-tests  the program with the InstalledVst3 tests (tests/formats)
 # Needs root or passwordless sudo; exits 77 (skipped) without them or without
-# mmdebstrap (scripts/install-dependencies.sh test installs it).
+# mmdebstrap (scripts/install-dependencies.sh test installs it), or fails then
+# when VARNOKE_FRESH_MACHINE_REQUIRED=1 (CI).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 usage="usage: check-fresh-machine.sh [--commit REV] [--render PROGRAM] [--deb FILE --lv2-uri URI --format-tests PROGRAM]"
@@ -58,19 +59,20 @@ if [[ -n "$deb" && (-z "$lv2_uri" || -z "$format_tests") ]]; then
   exit 2
 fi
 
+skip() {
+  echo "SKIPPED: $*"
+  [[ "${VARNOKE_FRESH_MACHINE_REQUIRED:-}" == 1 ]] && { echo "FAILED: the check is required here"; exit 1; }
+  exit 77
+}
 for tool in mmdebstrap unshare chroot git flock; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIPPED: the fresh-machine check needs $tool; scripts/install-dependencies.sh test installs it."
-    exit 77
-  fi
+  command -v "$tool" >/dev/null || skip "the fresh-machine check needs $tool; scripts/install-dependencies.sh test installs it."
 done
 if [[ $(id -u) -ne 0 ]]; then
   if command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
     cache=${VARNOKE_FRESH_MACHINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/varnoke/fresh-machine}
     exec sudo -n env VARNOKE_FRESH_MACHINE_CACHE="$cache" "$0" "${args[@]}"
   fi
-  echo "SKIPPED: making a Debian root needs root or passwordless sudo"
-  exit 77
+  skip "making a Debian root needs root or passwordless sudo"
 fi
 
 # Everything below runs in namespaces of its own: a private mount namespace,
