@@ -22,6 +22,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -58,11 +59,12 @@ protected:
     std::string path(const char* name) const { return file(name).getFullPathName().toStdString(); }
 
     // Runs the tool; environment is prefixed to the command ("NAME=value").
-    // Without a working directory, the tool runs in the test's.
+    // Without a working directory, the tool runs in the test's. A run that
+    // hangs (on a FIFO, say) is ended after two minutes, with status 124.
     RunResult run(const std::vector<std::string>& arguments, const std::string& environment = {},
                   const std::string& workingDirectory = {}) const
     {
-        std::string command = environment + " '" VARNOKE_RENDER_PATH "'";
+        std::string command = environment + " timeout -k 10 120 '" VARNOKE_RENDER_PATH "'";
         if (!workingDirectory.empty())
             command = "cd '" + workingDirectory + "' && " + command;
         for (const std::string& argument : arguments)
@@ -378,6 +380,8 @@ TEST_F(RenderToolTest, RefusesBadInputWithOneLineAndNoOutput)
         ASSERT_EQ(0, truncate(path(name).c_str(), off_t{1} << 31));
     writeBytes(file("twelve-bit.wav"), wavWithFormat(1, 12));
     writeBytes(file("float-16.wav"), wavWithFormat(3, 16));
+    ASSERT_EQ(0, mkfifo(path("fifo.wav").c_str(), 0600));  // nobody writes to it
+    ASSERT_EQ(0, symlink(path("fifo.wav").c_str(), path("link-to-fifo.wav").c_str()));
     // The input under other names.
     ASSERT_EQ(0, link(path("in.wav").c_str(), path("hard-link.wav").c_str()));
     ASSERT_EQ(0, symlink(path("in.wav").c_str(), path("symbolic-link.wav").c_str()));
@@ -394,6 +398,10 @@ TEST_F(RenderToolTest, RefusesBadInputWithOneLineAndNoOutput)
     };
     const Case cases[] = {
         {"missing input", {path("missing.wav"), "-o", out}, "input file not found"},
+        {"input is a FIFO", {path("fifo.wav"), "-o", out}, "fifo.wav is not a regular file"},
+        {"input is a link to a FIFO", {path("link-to-fifo.wav"), "-o", out}, "link-to-fifo.wav is not a regular file"},
+        {"input is a device", {"/dev/zero", "-o", out}, "/dev/zero is not a regular file"},
+        {"input is a folder", {path("folder"), "-o", out}, "folder is a directory"},
         {"not audio", {path("text.wav"), "-o", out}, "cannot read"},
         {"truncated audio", {path("truncated.wav"), "-o", out}, "truncated"},
         {"six channels", {path("six.wav"), "-o", out}, "6 channels"},
@@ -712,8 +720,9 @@ TEST_F(RenderToolTest, BatchWritesEachInputAsARunOfItsOwnWould)
     expectSameAudio(processDirectly(noise(2, 30000, 21), 44100.0, 100, {{0, 0.3f}, {1, 0.7f}}), rendered);
 }
 
-// Inputs that fail, on opening or halfway through, are reported and leave no
-// file; the others are written in full; the status says that not all went well.
+// Inputs that fail, up front (a FIFO, a folder), on opening or halfway through,
+// are reported and leave no file; the others are written in full; the status
+// says that not all went well.
 TEST_F(RenderToolTest, BatchFailuresLeaveNoFileAndTheOthersComplete)
 {
     writeWav(file("good-1.wav"), noise(2, 9000, 31), 44100.0);
@@ -722,12 +731,15 @@ TEST_F(RenderToolTest, BatchFailuresLeaveNoFileAndTheOthersComplete)
     writeWav(file("six.wav"), noise(6, 100, 33), 44100.0);
     const juce::MemoryBlock whole = fileBytes(file("good-1.wav"));
     file("truncated.wav").replaceWithData(whole.getData(), whole.getSize() / 2);
+    ASSERT_EQ(0, mkfifo(path("fifo.wav").c_str(), 0600));  // nobody writes to it
+    ASSERT_TRUE(file("folder.wav").createDirectory());
 
     ASSERT_EQ(0, run({path("good-1.wav"), "-o", path("good-1-alone.wav")}).status);
     ASSERT_EQ(0, run({path("good-2.wav"), "-o", path("good-2-alone.wav")}).status);
 
-    const RunResult result = run({path("corrupt.wav"), path("good-1.wav"), path("missing.wav"), path("six.wav"),
-                                  path("truncated.wav"), path("good-2.wav"), "-o", path("out") + "/", "--jobs", "3"});
+    const RunResult result =
+        run({path("corrupt.wav"), path("fifo.wav"), path("good-1.wav"), path("missing.wav"), path("six.wav"),
+             path("truncated.wav"), path("folder.wav"), path("good-2.wav"), "-o", path("out") + "/", "--jobs", "3"});
     EXPECT_EQ(1, result.status);
     EXPECT_EQ((std::vector<std::string>{"good-1.wav", "good-2.wav"}), filesIn(file("out")));
     EXPECT_TRUE(fileBytes(file("good-1-alone.wav")) == fileBytes(file("out").getChildFile("good-1.wav")));
@@ -739,11 +751,13 @@ TEST_F(RenderToolTest, BatchFailuresLeaveNoFileAndTheOthersComplete)
     for (std::istringstream err(result.err); lines.emplace_back(), std::getline(err, lines.back());)
         EXPECT_EQ(0u, lines.back().rfind("varnoke-render: ", 0)) << lines.back();
     lines.pop_back();
-    ASSERT_EQ(5u, lines.size()) << result.err;
+    ASSERT_EQ(7u, lines.size()) << result.err;
     const std::pair<const char*, const char*> failures[] = {{"corrupt.wav", "not a WAV, AIFF, FLAC or Ogg Vorbis"},
+                                                            {"fifo.wav", "is not a regular file"},
                                                             {"missing.wav", "input file not found"},
                                                             {"six.wav", "6 channels"},
-                                                            {"truncated.wav", "truncated"}};
+                                                            {"truncated.wav", "truncated"},
+                                                            {"folder.wav", "is a directory"}};
     for (const auto& [name, says] : failures)
         EXPECT_EQ(1, std::count_if(lines.begin(), lines.end(),
                                    [&](const std::string& line) {
@@ -752,7 +766,7 @@ TEST_F(RenderToolTest, BatchFailuresLeaveNoFileAndTheOthersComplete)
                                    }))
             << name << "\n"
             << result.err;
-    EXPECT_EQ("varnoke-render: 4 of 6 inputs failed; the other outputs were written", lines.back());
+    EXPECT_EQ("varnoke-render: 6 of 8 inputs failed; the other outputs were written", lines.back());
 
     // A failure halfway through a rendering: the imitation of the plug-in
     // damages frame 777 of each instance's output, so the longer input fails
