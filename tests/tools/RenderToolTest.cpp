@@ -19,8 +19,10 @@
 #include <fcntl.h>
 #include <fstream>
 #include <random>
+#include <set>
 #include <spawn.h>
 #include <sstream>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -851,6 +853,104 @@ TEST_F(RenderToolTest, BatchOutputNamesAndRefusals)
         expectOneLineRefusal(result, c.says);
         EXPECT_EQ(c.status, result.status);
         EXPECT_EQ(before, filesPresent());
+    }
+}
+
+// The names that appear in a folder, however briefly: every entry created in
+// it or moved in or out, as inotify queued them.
+class NamesSeenIn
+{
+public:
+    explicit NamesSeenIn(const juce::File& folder)
+        : fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (fd >= 0 &&
+            inotify_add_watch(fd, folder.getFullPathName().toRawUTF8(), IN_CREATE | IN_MOVED_FROM | IN_MOVED_TO) < 0)
+        {
+            close(fd);
+            fd = -1;
+        }
+    }
+    ~NamesSeenIn()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    NamesSeenIn(const NamesSeenIn&) = delete;
+    NamesSeenIn& operator=(const NamesSeenIn&) = delete;
+
+    bool watching() const { return fd >= 0; }
+
+    // Sorted, each once; "(events lost)" when the queue overflowed.
+    std::vector<std::string> names()
+    {
+        alignas(inotify_event) char buffer[1 << 16];
+        for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
+            for (ssize_t at = 0; at < got;)
+            {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if ((event->mask & IN_Q_OVERFLOW) != 0)
+                    seen.insert("(events lost)");
+                else if (event->len > 0)
+                    seen.insert(event->name);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        return {seen.begin(), seen.end()};
+    }
+
+private:
+    int fd;
+    std::set<std::string> seen;
+};
+
+// Outputs show in their folder only under their final names, once complete: a
+// temporary name, however briefly seen, is a file that a SIGKILL at that
+// moment leaves behind. (Where the folder takes no unnamed files, outputs are
+// named temporaries until complete, which the signal handlers remove.)
+TEST_F(RenderToolTest, OutputsShowOnlyUnderTheirFinalNames)
+{
+    ASSERT_TRUE(file("in").createDirectory());
+    ASSERT_TRUE(file("out").createDirectory());
+    if (!folderTakesUnnamedFiles(file("out")))
+        GTEST_SKIP() << "the test folder's file system has no unnamed files";
+    std::vector<std::string> inputs, outputs;
+    for (int i = 0; i < 40; ++i)
+    {
+        const std::string name = "input-" + std::to_string(i) + ".wav";
+        writeWav(file("in").getChildFile(name), noise(2, 300 + i, static_cast<unsigned>(60 + i)), 44100.0);
+        inputs.push_back(path("in") + "/" + name);
+        outputs.push_back(name);
+    }
+    std::sort(outputs.begin(), outputs.end());
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::vector<std::string> outputs;
+    };
+    std::vector<std::string> batch = inputs;
+    batch.insert(batch.end(), {"-o", path("out") + "/", "--jobs", "2"});
+    const Case cases[] = {
+        {"one input", {inputs.front(), "-o", path("out") + "/input-0.wav"}, {"input-0.wav"}},
+        {"a batch", batch, outputs},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        NamesSeenIn watch(file("out"));
+        ASSERT_TRUE(watch.watching());
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back("--bypass");  // so that each output is its input's audio
+        const RunResult result = run(arguments);
+        ASSERT_EQ(0, result.status) << result.err;
+        EXPECT_EQ(c.outputs, watch.names());
+        for (const std::string& name : c.outputs)
+        {
+            SCOPED_TRACE(name);
+            expectSameAudio(readWav(file("in").getChildFile(name)).audio,
+                            readWav(file("out").getChildFile(name)).audio);
+            EXPECT_TRUE(file("out").getChildFile(name).deleteFile());
+        }
     }
 }
 
