@@ -82,11 +82,12 @@ protected:
         return result;
     }
 
-    // The names of the files in the test's folder.
+    // The names of the files and folders in the test's folder.
     std::vector<std::string> filesPresent() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : juce::RangedDirectoryIterator(directory, false))
+        for (const auto& entry :
+             juce::RangedDirectoryIterator(directory, false, "*", juce::File::findFilesAndDirectories))
             names.push_back(entry.getFile().getFileName().toStdString());
         std::sort(names.begin(), names.end());
         return names;
@@ -853,6 +854,38 @@ TEST_F(RenderToolTest, BatchOutputNamesAndRefusals)
         expectOneLineRefusal(result, c.says);
         EXPECT_EQ(c.status, result.status);
         EXPECT_EQ(before, filesPresent());
+    }
+}
+
+// A folder the run made for its outputs is removed again when nothing was
+// written into it; one that was there before stays.
+TEST_F(RenderToolTest, FolderMadeForOutputsGoesWhenNothingIsWritten)
+{
+    file("corrupt.wav").replaceWithText("not audio at all");
+    ASSERT_EQ(0, mkfifo(path("fifo.wav").c_str(), 0600));  // nobody writes to it
+    ASSERT_TRUE(file("existing").createDirectory());
+    const std::vector<std::string> before = filesPresent();
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> inputs;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"one input", {path("corrupt.wav")}, "new"},
+        {"one input that is a FIFO", {path("fifo.wav")}, "new"},
+        {"several inputs", {path("corrupt.wav"), path("missing.wav")}, "new"},
+        {"several inputs, into a folder that was there", {path("corrupt.wav"), path("missing.wav")}, "existing"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments = c.inputs;
+        arguments.insert(arguments.end(), {"-o", path(c.folder) + "/"});
+        const RunResult result = run(arguments);
+        EXPECT_EQ(1, result.status) << result.err;
+        EXPECT_EQ(before, filesPresent());
+        rmdir(path("new").c_str());  // if left, for the next case
     }
 }
 
