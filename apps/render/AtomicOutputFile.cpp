@@ -61,15 +61,23 @@ void AtomicOutputFile::openNamed()
     named = true;
 }
 
-// Gives the unnamed file its temporary name. Linking the descriptor itself
-// needs a privilege; its /proc entry does not.
-void AtomicOutputFile::linkUnnamed()
+// Gives the unnamed file a name; false (errno set) when it cannot. Linking
+// the descriptor itself needs a privilege; its /proc entry does not. Neither
+// replaces an existing file.
+bool AtomicOutputFile::linkUnnamedAs(const std::string& name) const
+{
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ||
+           linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Gives the unnamed file its temporary name, to be renamed over an existing
+// destination.
+void AtomicOutputFile::linkUnnamedAsTemporary()
 {
     cleanupSlot = cleanup::registerPath(temporary);
     unlink(temporary.c_str());  // left by an earlier process of the same ID
-    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
-    if (linkat(fd, "", AT_FDCWD, temporary.c_str(), AT_EMPTY_PATH) != 0 &&
-        linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0)
+    if (!linkUnnamedAs(temporary))
         failWithErrno();
     named = true;
 }
@@ -79,7 +87,27 @@ void AtomicOutputFile::commit()
     if (fd < 0)
         throw RenderError("cannot write " + destination + ": the file was never opened");
     if (unnamed)
-        linkUnnamed();
+    {
+        // Where no file is in the way, the complete file gets its final name
+        // at once and never has another, whatever ends the process.
+        if (linkUnnamedAs(destination))
+        {
+            const int closed = close(fd);
+            fd = -1;
+            if (closed != 0)
+            {
+                const int error = errno;
+                unlink(destination.c_str());
+                errno = error;
+                failWithErrno();
+            }
+            committed = true;
+            return;
+        }
+        if (errno != EEXIST)
+            failWithErrno();
+        linkUnnamedAsTemporary();  // a link cannot replace the existing file; a rename can
+    }
     const int closed = close(fd);
     fd = -1;
     if (closed != 0 || std::rename(temporary.c_str(), destination.c_str()) != 0)

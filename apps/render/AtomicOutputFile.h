@@ -11,9 +11,10 @@ namespace varnoke::render
 //
 // The temporary file has no name at all where the file system allows it
 // (O_TMPFILE): a process that ends in any way, even by SIGKILL or a crash,
-// then leaves nothing behind, and no signal handler is involved. It gets a
-// name only for the instant of the commit (linked under a temporary name,
-// then renamed over the destination, which a plain link cannot replace).
+// then leaves nothing behind, and no signal handler is involved. The commit
+// links it straight under the destination's name, so no other name ever
+// shows; only when it replaces an existing file, which a link cannot do, is it
+// linked under the temporary name for the instant before the rename.
 // Elsewhere it is a named file "DESTINATION.partial-PID" that the handlers
 // cleanup::installSignalHandlers remove when a signal ends the process.
 class AtomicOutputFile
@@ -45,7 +46,8 @@ public:
 
 private:
     void openNamed();
-    void linkUnnamed();
+    bool linkUnnamedAs(const std::string& name) const;
+    void linkUnnamedAsTemporary();
     [[noreturn]] void failWithErrno() const;
     void discard();
 

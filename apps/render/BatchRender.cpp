@@ -1,5 +1,6 @@
 #include "BatchRender.h"
 
+#include "FileKindRefusal.h"
 #include "ProgressBar.h"
 #include "RenderError.h"
 #include "RenderJob.h"
@@ -28,11 +29,13 @@ public:
         , plan(plan)
         , settings(settings)
         , expectedFrames(plan.size(), 0)
+        , refused(plan.size(), false)
     {
     }
 
     BatchOutcome run(int jobs)
     {
+        refuseInputsThatAreNotFiles();
         const juce::int64 totalFrames = measureLengths();
         ProgressBar progress(totalFrames, showProgress);
         const size_t workers = std::min(plan.size(), static_cast<size_t>(std::max(1, jobs)));
@@ -72,6 +75,18 @@ public:
     }
 
 private:
+    // Before any worker starts, and told without opening them: a worker that
+    // opened a FIFO nobody writes to would hold the whole batch for ever.
+    void refuseInputsThatAreNotFiles()
+    {
+        for (size_t i = 0; i < plan.size(); ++i)
+            if (const std::string refusal = refusalOfKindAt(plan[i].input); !refusal.empty())
+            {
+                refused[i] = true;
+                fail(plan[i].input, refusal);
+            }
+    }
+
     // The lengths are only needed for the progress bar, so the inputs are
     // looked at beforehand only when it may be shown; an input that cannot be
     // opened now fails later, when its turn comes.
@@ -84,6 +99,8 @@ private:
         for (size_t i = 0; i < plan.size(); ++i)
             try
             {
+                if (refused[i])
+                    continue;
                 const std::unique_ptr<AudioSource> source = openAudioFile(plan[i].input);
                 expectedFrames[i] = source->numFrames();
                 total += expectedFrames[i];
@@ -99,7 +116,8 @@ private:
     void work()
     {
         for (size_t index = next++; index < plan.size(); index = next++)
-            renderOne(index);
+            if (!refused[index])
+                renderOne(index);
         const std::lock_guard<std::mutex> lock(reportMutex);
         --activeWorkers;
         workerEnded.notify_one();
@@ -158,6 +176,7 @@ private:
     const std::vector<PlannedOutput>& plan;
     const RenderSettings& settings;
     std::vector<juce::int64> expectedFrames;
+    std::vector<bool> refused;  // written before the workers start, only read by them
     bool showProgress = false;
 
     std::atomic<size_t> next{0};

@@ -73,7 +73,8 @@ bool sameFile(const std::string& first, const std::string& second)
 }
 
 // The directory -o names, created when its name ends with "/" and it does
-// not exist yet; removed again when the run stops before rendering into it.
+// not exist yet; removed again unless an output was written into it (when the
+// run stops early, or when every input fails). Only removed while empty.
 class OutputDirectory
 {
 public:
@@ -154,7 +155,6 @@ void runRenderCommand(const RenderOptions& options)
             if (sameFile(output, input) && !(outputOption == "--save-preset" && inputName == "the preset"))
                 throw RenderError(outputOption + " " + output + " is the same file as " + inputName + " " + input +
                                   "; choose another name");
-    outputDirectory.keep();
 
     double sampleRate = 44100.0;
     BatchOutcome batch;
@@ -176,12 +176,15 @@ void runRenderCommand(const RenderOptions& options)
                                                    [&progress](juce::int64 done) { progress.update(done); });
         progress.clear();
         std::printf("%s\n", summaryLine(rendered).c_str());
+        outputDirectory.keep();
     }
     else if (!plan.empty())
     {
         // The probe stays open meanwhile: the plug-in's shared parts stay up
         // on this thread while the workers' instances come and go.
         batch = renderBatch(library, plan, settings, jobCount(options.jobs));
+        if (batch.written > 0)
+            outputDirectory.keep();
     }
     probe.reset();
 

@@ -3,6 +3,7 @@
 #include "AtomicOutputFile.h"
 #include "DemoSignal.h"
 #include "FileDescriptorOutputStream.h"
+#include "FileKindRefusal.h"
 #include "FloatWavWriter.h"
 #include "ProductIdentity.h"
 #include "RenderError.h"
@@ -194,6 +195,9 @@ double SignalLevels::rmsDecibels() const
 
 std::unique_ptr<AudioSource> openAudioFile(const std::string& path)
 {
+    // Before any open: a FIFO without a writer would block it for ever.
+    if (const std::string refusal = refusalOfKindAt(path); !refusal.empty())
+        throw RenderError(refusal);
     const juce::File file(juce::File::getCurrentWorkingDirectory().getChildFile(juce::String(path)));
     if (!file.existsAsFile())
         throw RenderError("input file not found: " + path);

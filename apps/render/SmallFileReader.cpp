@@ -1,5 +1,6 @@
 #include "SmallFileReader.h"
 
+#include "FileKindRefusal.h"
 #include "RenderError.h"
 
 #include <algorithm>
@@ -44,10 +45,8 @@ SmallFile readSmallFile(const std::string& path, std::uint64_t maximumSize, std:
     struct stat status = {};
     if (fstat(fd.get(), &status) != 0)
         throw RenderError("cannot open " + path);
-    if (S_ISDIR(status.st_mode))
-        throw RenderError(path + " is a directory, not a file");
-    if (!S_ISREG(status.st_mode))
-        throw RenderError(path + " is not a regular file (a device, pipe or socket)");
+    if (const std::string refusal = refusalOfKind(path, status.st_mode); !refusal.empty())
+        throw RenderError(refusal);
 
     SmallFile file;
     file.size = static_cast<std::uint64_t>(status.st_size);

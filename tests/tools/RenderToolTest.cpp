@@ -19,9 +19,12 @@
 #include <fcntl.h>
 #include <fstream>
 #include <random>
+#include <set>
 #include <spawn.h>
 #include <sstream>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -58,11 +61,12 @@ protected:
     std::string path(const char* name) const { return file(name).getFullPathName().toStdString(); }
 
     // Runs the tool; environment is prefixed to the command ("NAME=value").
-    // Without a working directory, the tool runs in the test's.
+    // Without a working directory, the tool runs in the test's. A run that
+    // hangs (on a FIFO, say) is ended after two minutes, with status 124.
     RunResult run(const std::vector<std::string>& arguments, const std::string& environment = {},
                   const std::string& workingDirectory = {}) const
     {
-        std::string command = environment + " '" VARNOKE_RENDER_PATH "'";
+        std::string command = environment + " timeout -k 10 120 '" VARNOKE_RENDER_PATH "'";
         if (!workingDirectory.empty())
             command = "cd '" + workingDirectory + "' && " + command;
         for (const std::string& argument : arguments)
@@ -78,11 +82,12 @@ protected:
         return result;
     }
 
-    // The names of the files in the test's folder.
+    // The names of the files and folders in the test's folder.
     std::vector<std::string> filesPresent() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : juce::RangedDirectoryIterator(directory, false))
+        for (const auto& entry :
+             juce::RangedDirectoryIterator(directory, false, "*", juce::File::findFilesAndDirectories))
             names.push_back(entry.getFile().getFileName().toStdString());
         std::sort(names.begin(), names.end());
         return names;
@@ -378,6 +383,8 @@ TEST_F(RenderToolTest, RefusesBadInputWithOneLineAndNoOutput)
         ASSERT_EQ(0, truncate(path(name).c_str(), off_t{1} << 31));
     writeBytes(file("twelve-bit.wav"), wavWithFormat(1, 12));
     writeBytes(file("float-16.wav"), wavWithFormat(3, 16));
+    ASSERT_EQ(0, mkfifo(path("fifo.wav").c_str(), 0600));  // nobody writes to it
+    ASSERT_EQ(0, symlink(path("fifo.wav").c_str(), path("link-to-fifo.wav").c_str()));
     // The input under other names.
     ASSERT_EQ(0, link(path("in.wav").c_str(), path("hard-link.wav").c_str()));
     ASSERT_EQ(0, symlink(path("in.wav").c_str(), path("symbolic-link.wav").c_str()));
@@ -394,6 +401,10 @@ TEST_F(RenderToolTest, RefusesBadInputWithOneLineAndNoOutput)
     };
     const Case cases[] = {
         {"missing input", {path("missing.wav"), "-o", out}, "input file not found"},
+        {"input is a FIFO", {path("fifo.wav"), "-o", out}, "fifo.wav is not a regular file"},
+        {"input is a link to a FIFO", {path("link-to-fifo.wav"), "-o", out}, "link-to-fifo.wav is not a regular file"},
+        {"input is a device", {"/dev/zero", "-o", out}, "/dev/zero is not a regular file"},
+        {"input is a folder", {path("folder"), "-o", out}, "folder is a directory"},
         {"not audio", {path("text.wav"), "-o", out}, "cannot read"},
         {"truncated audio", {path("truncated.wav"), "-o", out}, "truncated"},
         {"six channels", {path("six.wav"), "-o", out}, "6 channels"},
@@ -712,8 +723,9 @@ TEST_F(RenderToolTest, BatchWritesEachInputAsARunOfItsOwnWould)
     expectSameAudio(processDirectly(noise(2, 30000, 21), 44100.0, 100, {{0, 0.3f}, {1, 0.7f}}), rendered);
 }
 
-// Inputs that fail, on opening or halfway through, are reported and leave no
-// file; the others are written in full; the status says that not all went well.
+// Inputs that fail, up front (a FIFO, a folder), on opening or halfway through,
+// are reported and leave no file; the others are written in full; the status
+// says that not all went well.
 TEST_F(RenderToolTest, BatchFailuresLeaveNoFileAndTheOthersComplete)
 {
     writeWav(file("good-1.wav"), noise(2, 9000, 31), 44100.0);
@@ -722,12 +734,15 @@ TEST_F(RenderToolTest, BatchFailuresLeaveNoFileAndTheOthersComplete)
     writeWav(file("six.wav"), noise(6, 100, 33), 44100.0);
     const juce::MemoryBlock whole = fileBytes(file("good-1.wav"));
     file("truncated.wav").replaceWithData(whole.getData(), whole.getSize() / 2);
+    ASSERT_EQ(0, mkfifo(path("fifo.wav").c_str(), 0600));  // nobody writes to it
+    ASSERT_TRUE(file("folder.wav").createDirectory());
 
     ASSERT_EQ(0, run({path("good-1.wav"), "-o", path("good-1-alone.wav")}).status);
     ASSERT_EQ(0, run({path("good-2.wav"), "-o", path("good-2-alone.wav")}).status);
 
-    const RunResult result = run({path("corrupt.wav"), path("good-1.wav"), path("missing.wav"), path("six.wav"),
-                                  path("truncated.wav"), path("good-2.wav"), "-o", path("out") + "/", "--jobs", "3"});
+    const RunResult result =
+        run({path("corrupt.wav"), path("fifo.wav"), path("good-1.wav"), path("missing.wav"), path("six.wav"),
+             path("truncated.wav"), path("folder.wav"), path("good-2.wav"), "-o", path("out") + "/", "--jobs", "3"});
     EXPECT_EQ(1, result.status);
     EXPECT_EQ((std::vector<std::string>{"good-1.wav", "good-2.wav"}), filesIn(file("out")));
     EXPECT_TRUE(fileBytes(file("good-1-alone.wav")) == fileBytes(file("out").getChildFile("good-1.wav")));
@@ -739,11 +754,13 @@ TEST_F(RenderToolTest, BatchFailuresLeaveNoFileAndTheOthersComplete)
     for (std::istringstream err(result.err); lines.emplace_back(), std::getline(err, lines.back());)
         EXPECT_EQ(0u, lines.back().rfind("varnoke-render: ", 0)) << lines.back();
     lines.pop_back();
-    ASSERT_EQ(5u, lines.size()) << result.err;
+    ASSERT_EQ(7u, lines.size()) << result.err;
     const std::pair<const char*, const char*> failures[] = {{"corrupt.wav", "not a WAV, AIFF, FLAC or Ogg Vorbis"},
+                                                            {"fifo.wav", "is not a regular file"},
                                                             {"missing.wav", "input file not found"},
                                                             {"six.wav", "6 channels"},
-                                                            {"truncated.wav", "truncated"}};
+                                                            {"truncated.wav", "truncated"},
+                                                            {"folder.wav", "is a directory"}};
     for (const auto& [name, says] : failures)
         EXPECT_EQ(1, std::count_if(lines.begin(), lines.end(),
                                    [&](const std::string& line) {
@@ -752,7 +769,7 @@ TEST_F(RenderToolTest, BatchFailuresLeaveNoFileAndTheOthersComplete)
                                    }))
             << name << "\n"
             << result.err;
-    EXPECT_EQ("varnoke-render: 4 of 6 inputs failed; the other outputs were written", lines.back());
+    EXPECT_EQ("varnoke-render: 6 of 8 inputs failed; the other outputs were written", lines.back());
 
     // A failure halfway through a rendering: the imitation of the plug-in
     // damages frame 777 of each instance's output, so the longer input fails
@@ -837,6 +854,136 @@ TEST_F(RenderToolTest, BatchOutputNamesAndRefusals)
         expectOneLineRefusal(result, c.says);
         EXPECT_EQ(c.status, result.status);
         EXPECT_EQ(before, filesPresent());
+    }
+}
+
+// A folder the run made for its outputs is removed again when nothing was
+// written into it; one that was there before stays.
+TEST_F(RenderToolTest, FolderMadeForOutputsGoesWhenNothingIsWritten)
+{
+    file("corrupt.wav").replaceWithText("not audio at all");
+    ASSERT_EQ(0, mkfifo(path("fifo.wav").c_str(), 0600));  // nobody writes to it
+    ASSERT_TRUE(file("existing").createDirectory());
+    const std::vector<std::string> before = filesPresent();
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> inputs;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"one input", {path("corrupt.wav")}, "new"},
+        {"one input that is a FIFO", {path("fifo.wav")}, "new"},
+        {"several inputs", {path("corrupt.wav"), path("missing.wav")}, "new"},
+        {"several inputs, into a folder that was there", {path("corrupt.wav"), path("missing.wav")}, "existing"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments = c.inputs;
+        arguments.insert(arguments.end(), {"-o", path(c.folder) + "/"});
+        const RunResult result = run(arguments);
+        EXPECT_EQ(1, result.status) << result.err;
+        EXPECT_EQ(before, filesPresent());
+        rmdir(path("new").c_str());  // if left, for the next case
+    }
+}
+
+// The names that appear in a folder, however briefly: every entry created in
+// it or moved in or out, as inotify queued them.
+class NamesSeenIn
+{
+public:
+    explicit NamesSeenIn(const juce::File& folder)
+        : fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (fd >= 0 &&
+            inotify_add_watch(fd, folder.getFullPathName().toRawUTF8(), IN_CREATE | IN_MOVED_FROM | IN_MOVED_TO) < 0)
+        {
+            close(fd);
+            fd = -1;
+        }
+    }
+    ~NamesSeenIn()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    NamesSeenIn(const NamesSeenIn&) = delete;
+    NamesSeenIn& operator=(const NamesSeenIn&) = delete;
+
+    bool watching() const { return fd >= 0; }
+
+    // Sorted, each once; "(events lost)" when the queue overflowed.
+    std::vector<std::string> names()
+    {
+        alignas(inotify_event) char buffer[1 << 16];
+        for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
+            for (ssize_t at = 0; at < got;)
+            {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if ((event->mask & IN_Q_OVERFLOW) != 0)
+                    seen.insert("(events lost)");
+                else if (event->len > 0)
+                    seen.insert(event->name);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        return {seen.begin(), seen.end()};
+    }
+
+private:
+    int fd;
+    std::set<std::string> seen;
+};
+
+// Outputs show in their folder only under their final names, once complete: a
+// temporary name, however briefly seen, is a file that a SIGKILL at that
+// moment leaves behind. (Where the folder takes no unnamed files, outputs are
+// named temporaries until complete, which the signal handlers remove.)
+TEST_F(RenderToolTest, OutputsShowOnlyUnderTheirFinalNames)
+{
+    ASSERT_TRUE(file("in").createDirectory());
+    ASSERT_TRUE(file("out").createDirectory());
+    if (!folderTakesUnnamedFiles(file("out")))
+        GTEST_SKIP() << "the test folder's file system has no unnamed files";
+    std::vector<std::string> inputs, outputs;
+    for (int i = 0; i < 40; ++i)
+    {
+        const std::string name = "input-" + std::to_string(i) + ".wav";
+        writeWav(file("in").getChildFile(name), noise(2, 300 + i, static_cast<unsigned>(60 + i)), 44100.0);
+        inputs.push_back(path("in") + "/" + name);
+        outputs.push_back(name);
+    }
+    std::sort(outputs.begin(), outputs.end());
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::vector<std::string> outputs;
+    };
+    std::vector<std::string> batch = inputs;
+    batch.insert(batch.end(), {"-o", path("out") + "/", "--jobs", "2"});
+    const Case cases[] = {
+        {"one input", {inputs.front(), "-o", path("out") + "/input-0.wav"}, {"input-0.wav"}},
+        {"a batch", batch, outputs},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        NamesSeenIn watch(file("out"));
+        ASSERT_TRUE(watch.watching());
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back("--bypass");  // so that each output is its input's audio
+        const RunResult result = run(arguments);
+        ASSERT_EQ(0, result.status) << result.err;
+        EXPECT_EQ(c.outputs, watch.names());
+        for (const std::string& name : c.outputs)
+        {
+            SCOPED_TRACE(name);
+            expectSameAudio(readWav(file("in").getChildFile(name)).audio,
+                            readWav(file("out").getChildFile(name)).audio);
+            EXPECT_TRUE(file("out").getChildFile(name).deleteFile());
+        }
     }
 }
 
