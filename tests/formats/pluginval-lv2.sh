@@ -26,7 +26,7 @@ trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/.lv2"
 cp -r "$bundle" "$home/.lv2/"
 
-run=(env HOME="$home" "$pluginval" --strictness-level 10 --repeat 3 --randomise --seed 0x19d52f5
+run=(env HOME="$home" "$pluginval" --strictness-level 10 --repeat 3 --randomise --random-seed 0x19d52f5
   --validate "$uri")
 if [[ -z "${DISPLAY:-}" ]]; then
   run=(xvfb-run -a -s "-screen 0 1280x1024x24" "${run[@]}")
