@@ -12,6 +12,8 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev libflac-dev libvorbis-dev fonts-dejavu-core
   libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev)
+# The LV2 headers the LV2 plug-in is built on (lv2/).
+build_packages+=(lv2-dev)
 # Rebuilds reuse earlier compilations (the test command builds the tree several
 # times over: plain, sanitizers, Windows).
 build_packages+=(ccache)
@@ -23,9 +25,9 @@ test_packages+=(libasan8 libubsan1 libtsan2 clang-14 libclang-rt-14-dev llvm-14)
 test_packages+=(fonts-liberation2 fonts-bebas-neue fonts-dancingscript)
 # Independent WAV readers that check varnoke-render's output files.
 test_packages+=(sox sndfile-programs)
-# The LV2 hosts' library, Debian's LV2 tools and jalv on a JACK server with a
-# dummy sound card, for the LV2 plug-in's tests.
-test_packages+=(liblilv-dev lilv-utils jalv jackd2 x11-utils)
+# The LV2 hosts' library, Debian's LV2 tools (lv2apply, lv2file) and jalv on a
+# JACK server with a dummy sound card, for the LV2 plug-in's tests.
+test_packages+=(liblilv-dev lilv-utils lv2file jalv jackd2 x11-utils)
 # The Debian package: dpkg-shlibdeps computes its dependencies (CPack), gzip
 # compresses its manual page and changelog.
 package_packages=(dpkg-dev gzip)

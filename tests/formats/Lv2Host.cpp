@@ -1,8 +1,6 @@
 #include "Lv2Host.h"
 
-#include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
-#include <lv2/patch/patch.h>
 #include <lv2/state/state.h>
 
 #include <algorithm>
@@ -11,11 +9,6 @@
 
 namespace varnoke::test
 {
-namespace
-{
-constexpr std::size_t controlBufferBytes = 16384;
-}
-
 Lv2Host::Lv2Host(const std::string& bundlePath)
     : world(lilv_world_new())
 {
@@ -62,55 +55,100 @@ LV2_URID Lv2Host::mapUri(LV2_URID_Map_Handle handle, const char* uri)
     return static_cast<Lv2Host*>(handle)->map(uri);
 }
 
+const char* Lv2Host::unmapUri(LV2_URID_Unmap_Handle handle, LV2_URID urid)
+{
+    auto& host = *static_cast<Lv2Host*>(handle);
+    const std::lock_guard<std::mutex> lock(host.uridMutex);
+    return urid != 0 && urid < host.uris.size() ? host.uris[urid].c_str() : nullptr;
+}
+
+namespace
+{
+constexpr std::int64_t largestHostBuffer = 8192;
+}
+
 Lv2Instance::Lv2Instance(Lv2Host& owner, const LilvPlugin* thePlugin, double sampleRate, int maximumBlock)
+    : Lv2Instance(owner, thePlugin, sampleRate, Lv2HostFeatures{true, 4, maximumBlock, true})
+{
+}
+
+Lv2Instance::Lv2Instance(Lv2Host& owner, const LilvPlugin* thePlugin, double sampleRate, const Lv2HostFeatures& chosen)
     : host(owner)
     , plugin(thePlugin)
-    , maximumBlockLength(maximumBlock)
-    , inLeft(static_cast<std::size_t>(maximumBlock))
-    , inRight(inLeft.size())
-    , outLeft(inLeft.size())
-    , outRight(inLeft.size())
-    , controlInput(controlBufferBytes / sizeof(std::uint64_t))
-    , controlOutput(controlInput.size())
+    , hostFeatures(chosen)
+    , maximumBlockLength(chosen.maximumBlockLength)
 {
-    const LV2_URID intType = host.map(LV2_ATOM__Int);
+    const auto frames = static_cast<std::size_t>(std::clamp<std::int64_t>(maximumBlockLength, 1, largestHostBuffer));
+    inLeft.resize(frames);
+    inRight.resize(frames);
+    outLeft.resize(frames);
+    outRight.resize(frames);
+    instantiate(sampleRate);
+}
+
+void Lv2Instance::instantiate(double sampleRate)
+{
+    // Always announced as atom:Int; Audacity 3.2 gives it a size of 8. The
+    // values are 64-bit, whose first 4 bytes are their low half on this
+    // (little-endian) machine.
+    const LV2_URID announcedType = host.map(LV2_ATOM__Int);
+    const auto size = static_cast<uint32_t>(hostFeatures.blockLengthSize);
     options = {
-        {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t), intType,
-         &maximumBlockLength},
-        {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_BUF_SIZE__minBlockLength), sizeof(int32_t), intType,
-         &minimumBlockLength},
+        {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_BUF_SIZE__maxBlockLength), size, announcedType, &maximumBlockLength},
+        {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_BUF_SIZE__minBlockLength), size, announcedType, &minimumBlockLength},
         {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr},
     };
     mapFeature = {LV2_URID__map, host.mapFeature()};
     optionsFeature = {LV2_OPTIONS__options, options.data()};
     boundedBlockLengthFeature = {LV2_BUF_SIZE__boundedBlockLength, nullptr};
-    features = {&mapFeature, &optionsFeature, &boundedBlockLengthFeature, nullptr};
+    if (hostFeatures.uridMap)
+        features.push_back(&mapFeature);
+    if (hostFeatures.blockLengthSize != 0)
+        features.push_back(&optionsFeature);
+    if (hostFeatures.boundedBlockLength)
+        features.push_back(&boundedBlockLengthFeature);
+    features.push_back(nullptr);
 
     instance = lilv_plugin_instantiate(plugin, sampleRate, features.data());
     if (instance == nullptr)
         return;
 
-    const auto portIndex = [this](const char* symbol)
-    {
-        const uint32_t count = lilv_plugin_get_num_ports(plugin);
-        for (uint32_t index = 0; index < count; ++index)
-        {
-            const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
-            if (std::strcmp(lilv_node_as_string(lilv_port_get_symbol(plugin, port)), symbol) == 0)
-                return index;
-        }
-        throw std::runtime_error(std::string("the plug-in has no port ") + symbol);
-    };
     lilv_instance_connect_port(instance, portIndex("audio_in_1"), inLeft.data());
     lilv_instance_connect_port(instance, portIndex("audio_in_2"), inRight.data());
     lilv_instance_connect_port(instance, portIndex("audio_out_1"), outLeft.data());
     lilv_instance_connect_port(instance, portIndex("audio_out_2"), outRight.data());
-    lilv_instance_connect_port(instance, portIndex("in"), controlInput.data());
-    lilv_instance_connect_port(instance, portIndex("out"), controlOutput.data());
-    lilv_instance_connect_port(instance, portIndex("latency"), &latency);
-    lilv_instance_connect_port(instance, portIndex("freeWheeling"), &freeWheeling);
-    lilv_instance_connect_port(instance, portIndex("enabled"), &enabled);
+
+    // Every control input at its default, as hosts start them.
+    LilvWorld* world = host.getWorld();
+    LilvNode* controlClass = lilv_new_uri(world, LV2_CORE__ControlPort);
+    LilvNode* inputClass = lilv_new_uri(world, LV2_CORE__InputPort);
+    const uint32_t count = lilv_plugin_get_num_ports(plugin);
+    for (uint32_t index = 0; index < count; ++index)
+    {
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
+        if (!lilv_port_is_a(plugin, port, controlClass) || !lilv_port_is_a(plugin, port, inputClass))
+            continue;
+        LilvNode* defaultValue = nullptr;
+        lilv_port_get_range(plugin, port, &defaultValue, nullptr, nullptr);
+        controls[index] = defaultValue != nullptr ? lilv_node_as_float(defaultValue) : 0.0f;
+        lilv_node_free(defaultValue);
+        lilv_instance_connect_port(instance, index, &controls[index]);
+    }
+    lilv_node_free(inputClass);
+    lilv_node_free(controlClass);
     lilv_instance_activate(instance);
+}
+
+uint32_t Lv2Instance::portIndex(const char* symbol) const
+{
+    const uint32_t count = lilv_plugin_get_num_ports(plugin);
+    for (uint32_t index = 0; index < count; ++index)
+    {
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
+        if (std::strcmp(lilv_node_as_string(lilv_port_get_symbol(plugin, port)), symbol) == 0)
+            return index;
+    }
+    throw std::runtime_error(std::string("the plug-in has no port ") + symbol);
 }
 
 Lv2Instance::~Lv2Instance()
@@ -121,13 +159,25 @@ Lv2Instance::~Lv2Instance()
     lilv_instance_free(instance);
 }
 
-void Lv2Instance::setParameter(const std::string& parameterUri, float value)
+void Lv2Instance::setControl(const std::string& symbol, float value)
 {
-    pendingParameters.emplace_back(parameterUri, value);
+    controls.at(portIndex(symbol.c_str())) = value;
+}
+
+float Lv2Instance::control(const std::string& symbol) const
+{
+    return controls.at(portIndex(symbol.c_str()));
+}
+
+float* Lv2Instance::controlBuffer(uint32_t index)
+{
+    const auto found = controls.find(index);
+    return found != controls.end() ? &found->second : nullptr;
 }
 
 StereoSignal Lv2Instance::render(const StereoSignal& input, int blockSize)
 {
+    blockSize = std::min(blockSize, static_cast<int>(inLeft.size()));
     StereoSignal output{std::vector<float>(input.left.size()), std::vector<float>(input.right.size())};
     forEachBlock(input.left.size(), blockSize,
                  [&](std::size_t start, int frames)
@@ -135,61 +185,11 @@ StereoSignal Lv2Instance::render(const StereoSignal& input, int blockSize)
                      const auto offset = static_cast<std::ptrdiff_t>(start);
                      std::copy_n(input.left.begin() + offset, frames, inLeft.begin());
                      std::copy_n(input.right.begin() + offset, frames, inRight.begin());
-                     run(frames);
+                     lilv_instance_run(instance, static_cast<uint32_t>(frames));
                      std::copy_n(outLeft.begin(), frames, output.left.begin() + offset);
                      std::copy_n(outRight.begin(), frames, output.right.begin() + offset);
                  });
     return output;
-}
-
-void Lv2Instance::run(int frames)
-{
-    LV2_Atom_Forge forge;
-    lv2_atom_forge_init(&forge, host.mapFeature());
-    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(controlInput.data()), controlBufferBytes);
-    LV2_Atom_Forge_Frame sequence;
-    lv2_atom_forge_sequence_head(&forge, &sequence, 0);
-    for (const auto& [uri, value] : pendingParameters)
-    {
-        lv2_atom_forge_frame_time(&forge, 0);
-        LV2_Atom_Forge_Frame object;
-        lv2_atom_forge_object(&forge, &object, 0, host.map(LV2_PATCH__Set));
-        lv2_atom_forge_key(&forge, host.map(LV2_PATCH__property));
-        lv2_atom_forge_urid(&forge, host.map(uri));
-        lv2_atom_forge_key(&forge, host.map(LV2_PATCH__value));
-        lv2_atom_forge_float(&forge, value);
-        lv2_atom_forge_pop(&forge, &object);
-    }
-    lv2_atom_forge_pop(&forge, &sequence);
-    pendingParameters.clear();
-
-    // The host offers the whole output buffer, as LV2 hosts do before each run.
-    auto* out = reinterpret_cast<LV2_Atom*>(controlOutput.data());
-    out->type = host.map(LV2_ATOM__Chunk);
-    out->size = controlBufferBytes - sizeof(LV2_Atom);
-
-    lilv_instance_run(instance, static_cast<uint32_t>(frames));
-    readEcho();
-}
-
-void Lv2Instance::readEcho()
-{
-    echoedParameters.clear();
-    const auto* sequence = reinterpret_cast<const LV2_Atom_Sequence*>(controlOutput.data());
-    if (sequence->atom.type != host.map(LV2_ATOM__Sequence))
-        return;
-    LV2_ATOM_SEQUENCE_FOREACH(sequence, event)
-    {
-        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
-        if (object->atom.type != host.map(LV2_ATOM__Object) || object->body.otype != host.map(LV2_PATCH__Set))
-            continue;
-        const LV2_Atom* property = nullptr;
-        const LV2_Atom* value = nullptr;
-        lv2_atom_object_get(object, host.map(LV2_PATCH__property), &property, host.map(LV2_PATCH__value), &value, 0);
-        if (property != nullptr && value != nullptr && value->type == host.map(LV2_ATOM__Float))
-            echoedParameters[host.unmap(reinterpret_cast<const LV2_Atom_URID*>(property)->body)] =
-                reinterpret_cast<const LV2_Atom_Float*>(value)->body;
-    }
 }
 
 namespace
