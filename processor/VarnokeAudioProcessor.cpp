@@ -110,11 +110,10 @@ int VarnokeAudioProcessor::getNumParameters()
 
 const juce::String VarnokeAudioProcessor::getParameterName(int index)
 {
+    if (const auto* row = core::findHostParameter(index))
+        return row->name;
     switch (index)
     {
-    case lowContourIndex: return "Low Contour";
-    case processIndex: return "Process";
-    case outputIndex: return "Output";
     case cvIndex: return "CV";
     case noiseFloorIndex: return "Noise Floor";
     default: return "What";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostParameterTable.h"
 #include "KnobMirror.h"
 #include "ToneShaper.h"
 
@@ -32,9 +33,12 @@ public:
         refreshIndex = -1  // stores nothing, recomputes the derived gains
     };
 
-    static constexpr int numHostParameters = 3;
+    // The host parameters are the rows of core/HostParameterTable.h, in index order.
+    static constexpr int numHostParameters = core::numHostParameters;
     // Where the host parameters start, by index.
-    static constexpr std::array<float, numHostParameters> hostParameterDefaults{0.0f, 0.0f, 0.5f};
+    static constexpr std::array<float, numHostParameters> hostParameterDefaults{
+        core::hostParameters[lowContourIndex].defaultValue, core::hostParameters[processIndex].defaultValue,
+        core::hostParameters[outputIndex].defaultValue};
 
     VarnokeAudioProcessor();
     ~VarnokeAudioProcessor() override;
