@@ -8,8 +8,9 @@
 
 namespace varnoke::vst3
 {
-// One parameter as a VST3 host sees it. The IDs are the ones release 1.0.0
-// announced: hosts store automation and projects under them.
+// One parameter as a VST3 host sees it, from the plug-in's description
+// (core/HostParameterTable.h). The IDs are the ones release 1.0.0 announced:
+// hosts store automation and projects under them.
 struct ParameterRow
 {
     Steinberg::Vst::ParamID id;

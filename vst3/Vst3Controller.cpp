@@ -3,8 +3,7 @@
 #include "ComponentState.h"
 #include "ControllerMessages.h"
 #include "EditorView.h"
-#include "PluginAssembly.h"
-#include "StateChunk.h"
+#include "PluginParts.h"
 #include "StreamReading.h"
 
 #include <pluginterfaces/base/ustring.h>
@@ -99,7 +98,7 @@ tresult PLUGIN_API Vst3Controller::initialize(FUnknown* context)
         if (windowModel == nullptr)
         {
             guiLayer.emplace();
-            windowModel = createPluginProcessor();
+            windowModel = core::createProcessor();
             windowModel->addListener(this);
         }
     }
@@ -127,7 +126,7 @@ tresult PLUGIN_API Vst3Controller::setComponentState(IBStream* state)
         if (!bytes)
             return kResultFalse;
         const auto parts = component_state::split(bytes->data(), bytes->size());
-        const auto values = state_chunk::read(parts.chunk, static_cast<int>(parts.chunkSize));
+        const auto values = core::readStateChunk(parts.chunk, static_cast<int>(parts.chunkSize));
         if (!values)
             return kResultFalse;
 

@@ -4,8 +4,7 @@
 #include "ComponentState.h"
 #include "ControllerMessages.h"
 #include "PlayableSampleRate.h"
-#include "PluginAssembly.h"
-#include "StateChunk.h"
+#include "PluginParts.h"
 #include "StreamReading.h"
 
 #include <pluginterfaces/vst/ivstparameterchanges.h>
@@ -131,7 +130,7 @@ tresult PLUGIN_API Vst3Processor::initialize(FUnknown* context)
     {
         try
         {
-            processor = createPluginProcessor();
+            processor = core::createProcessor();
         }
         catch (...)
         {
@@ -393,7 +392,7 @@ tresult PLUGIN_API Vst3Processor::setState(IBStream* state)
             return kResultFalse;
         const auto parts = component_state::split(bytes->data(), bytes->size());
         const int chunkSize = static_cast<int>(parts.chunkSize);
-        if (!state_chunk::read(parts.chunk, chunkSize))
+        if (!core::readStateChunk(parts.chunk, chunkSize))
             return kResultFalse;
 
         processor->setStateInformation(parts.chunk, chunkSize);
