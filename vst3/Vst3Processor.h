@@ -16,7 +16,9 @@ namespace varnoke::vst3
 // around the processor the VST 2.4 plug-in runs. Parameter changes are applied
 // at their sample offsets; a block is processed in slices between them, and
 // in slices no longer than the host announced.
-class Vst3Processor final : public Steinberg::Vst::Component, public Steinberg::Vst::IAudioProcessor
+class Vst3Processor final : public Steinberg::Vst::Component,
+                            public Steinberg::Vst::IAudioProcessor,
+                            public Steinberg::Vst::IProcessContextRequirements
 {
 public:
     Vst3Processor();
@@ -46,12 +48,16 @@ public:
     Steinberg::tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override;
     Steinberg::uint32 PLUGIN_API getTailSamples() override { return Steinberg::Vst::kNoTail; }
 
+    // IProcessContextRequirements: the processor reads nothing of the host's transport.
+    Steinberg::uint32 PLUGIN_API getProcessContextRequirements() override { return 0; }
+
     // The longest slice process() runs at once, whatever a host announces.
     static constexpr int maxSliceFrames = 1 << 16;
 
     OBJ_METHODS(Vst3Processor, Component)
     DEFINE_INTERFACES
     DEF_INTERFACE(IAudioProcessor)
+    DEF_INTERFACE(IProcessContextRequirements)
     END_DEFINE_INTERFACES(Component)
     REFCOUNT_METHODS(Component)
 
