@@ -9,7 +9,8 @@
 // make between them. A host that is not processing may never hand a value it
 // set on the controller (or a knob moved in the window) to process(); the
 // component takes such values from these messages, as release 1.0.0's single
-// processor did, and only while it is not processing, when process() brings them.
+// processor did, while the host's transport is not playing (when it plays,
+// process() brings every value at its sample offset, and a message would come late).
 namespace varnoke::vst3::controller_messages
 {
 // Sends a parameter's new value to the connected component.

@@ -8,6 +8,7 @@
 #include "StreamReading.h"
 
 #include <pluginterfaces/vst/ivstparameterchanges.h>
+#include <pluginterfaces/vst/ivstprocesscontext.h>
 
 #include <algorithm>
 #include <array>
@@ -155,7 +156,7 @@ tresult PLUGIN_API Vst3Processor::setActive(TBool state)
 
     if (state == 0)
     {
-        processing.store(false);
+        transportPlaying.store(false);
         if (active)
             processor->releaseResources();
         active = false;
@@ -214,7 +215,8 @@ void Vst3Processor::setChannelCount(int channels)
 
 tresult PLUGIN_API Vst3Processor::setProcessing(TBool state)
 {
-    processing.store(state != 0);
+    if (state == 0)
+        transportPlaying.store(false);
     return kResultOk;
 }
 
@@ -223,7 +225,7 @@ tresult PLUGIN_API Vst3Processor::notify(Vst::IMessage* message)
     if (const auto change = controller_messages::readParameter(message))
     {
         if (const ParameterRow* row = findParameter(change->first); row != nullptr && processor != nullptr)
-            if (!processing.load())
+            if (!transportPlaying.load())
                 applyParameter(*row, change->second);
         return kResultOk;
     }
@@ -262,6 +264,9 @@ tresult PLUGIN_API Vst3Processor::process(ProcessData& data)
     if (data.numSamples < 0 || processor == nullptr)
         return kInvalidArgument;
 
+    transportPlaying.store(data.processContext != nullptr &&
+                               (data.processContext->state & ProcessContext::kPlaying) != 0,
+                           std::memory_order_relaxed);
     ParameterChangeCursor changes(data.inputParameterChanges);
     const auto applyAll = [&]
     {

@@ -31,7 +31,7 @@ public:
     Steinberg::tresult PLUGIN_API setActive(Steinberg::TBool state) override;
     Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
     Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) override;
-    // Values the controller sends while the host is not processing.
+    // Values the controller sends while the transport is not playing.
     Steinberg::tresult PLUGIN_API notify(Steinberg::Vst::IMessage* message) override;
 
     // IAudioProcessor
@@ -48,8 +48,8 @@ public:
     Steinberg::tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override;
     Steinberg::uint32 PLUGIN_API getTailSamples() override { return Steinberg::Vst::kNoTail; }
 
-    // IProcessContextRequirements: the processor reads nothing of the host's transport.
-    Steinberg::uint32 PLUGIN_API getProcessContextRequirements() override { return 0; }
+    // IProcessContextRequirements: whether the transport plays (see notify).
+    Steinberg::uint32 PLUGIN_API getProcessContextRequirements() override { return kNeedTransportState; }
 
     // The longest slice process() runs at once, whatever a host announces.
     static constexpr int maxSliceFrames = 1 << 16;
@@ -71,7 +71,7 @@ private:
 
     std::unique_ptr<VarnokeAudioProcessor> processor;
     std::atomic<bool> bypassed{false};
-    std::atomic<bool> processing{false};
+    std::atomic<bool> transportPlaying{false};
 
     // Set by setupProcessing, used from the next switch-on.
     double setupSampleRate = 44100.0;
