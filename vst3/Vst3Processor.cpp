@@ -54,6 +54,8 @@ public:
         }
     }
 
+    bool isEmpty() const noexcept { return count == 0; }
+
     // The offset of the earliest point not yet applied, or nothing.
     std::optional<int32> nextOffset() const noexcept
     {
@@ -105,7 +107,7 @@ private:
     }
 
     static constexpr std::size_t maxQueues = 16;
-    std::array<Queue, maxQueues> queues{};
+    std::array<Queue, maxQueues> queues;  // the first count are set
     std::size_t count = 0;
 };
 
@@ -326,6 +328,14 @@ void Vst3Processor::processSlices(ProcessData& data, ParameterChangeCursor& chan
     }
 
     const juce::ScopedLock callbackLock(processor->getCallbackLock());
+
+    // Most blocks bring no change and are no longer than announced: one slice.
+    if (changes.isEmpty() && numSamples <= sliceFrames)
+    {
+        runSlice(inputs, numInputs, outputs, numSamples);
+        return;
+    }
+
     const auto apply = [this](const ParameterRow& row, double value) noexcept { applyParameter(row, value); };
 
     for (int32 position = 0; position < numSamples;)
