@@ -197,6 +197,32 @@ TEST_F(Vst3ProcessTest, ParameterChangesApplyAtTheirSampleOffsets)
         ASSERT_EQ(bitsOf(input.left[i]), bitsOf(whole.left[i])) << i;
 }
 
+// Hosts could pick the mono layout in release 1.0.0: each channel runs alone,
+// so mono sounds like the left channel of stereo.
+TEST_F(Vst3ProcessTest, MonoSoundsLikeTheLeftChannelOfStereo)
+{
+    const KnobSettings knobs{0.3f, 0.7f, 0.6f};
+    const auto input = noiseSignal(3000, 13);
+    auto stereo = startedInstance(knobs, 256);
+    ASSERT_NE(nullptr, stereo);
+    const auto expected = processInCalls(*stereo, input, 256, Buffers::separate);
+
+    Instance mono(*module);
+    ASSERT_TRUE(mono.isComplete());
+    Vst::SpeakerArrangement arrangement = Vst::SpeakerArr::kMono;
+    ASSERT_EQ(kResultTrue, mono.processor().setBusArrangements(&arrangement, 1, &arrangement, 1));
+    ASSERT_TRUE(mono.start(48000.0, 256));
+    mono.setParameters({{lowContour, knobs.lowContour}, {process, knobs.process}, {output, knobs.output}});
+    std::vector<float> channel = input.left;
+    forEachBlock(channel.size(), 256,
+                 [&](std::size_t start, int frames)
+                 {
+                     float* buffers[] = {channel.data() + start};
+                     ASSERT_EQ(kResultOk, mono.process(buffers, buffers, 1, frames));
+                 });
+    EXPECT_TRUE(sameBits({expected.left, expected.left}, {channel, channel}));
+}
+
 TEST_F(Vst3ProcessTest, BypassPassesTheInputUnchangedAndResumes)
 {
     const auto input = noiseSignal(2048, 11);
