@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace varnoke::vst3
 {
@@ -19,6 +20,8 @@ using namespace Steinberg::Vst;
 
 namespace
 {
+constexpr int gestureCheckMilliseconds = 50;
+
 // A host parameter whose text comes from the parameter table, with its unit.
 // Plain values are the normalized ones, as in release 1.0.0.
 class TableParameter final : public Parameter
@@ -73,6 +76,7 @@ Vst3Controller::Vst3Controller() = default;
 
 Vst3Controller::~Vst3Controller()
 {
+    gestureEnd.reset();
     if (windowModel != nullptr)
         windowModel->removeListener(this);
     windowModel.reset();
@@ -98,6 +102,7 @@ tresult PLUGIN_API Vst3Controller::initialize(FUnknown* context)
         if (windowModel == nullptr)
         {
             guiLayer.emplace();
+            gestureEnd.emplace(*this);
             windowModel = core::createProcessor();
             windowModel->addListener(this);
         }
@@ -113,6 +118,7 @@ tresult PLUGIN_API Vst3Controller::initialize(FUnknown* context)
 // has not closed yet may still use it.
 tresult PLUGIN_API Vst3Controller::terminate()
 {
+    endGestures(true);
     return EditController::terminate();
 }
 
@@ -199,13 +205,15 @@ IPlugView* PLUGIN_API Vst3Controller::createView(FIDString name)
 
 // A knob moved: the window set the value on its processor and asked for a
 // display refresh. Each value that differs from the controller's reaches the
-// host as one edit.
+// host as an edit, within one gesture for as long as a mouse button is held.
 void Vst3Controller::audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&)
 {
     if (windowModel == nullptr || settingFromWindow)
         return;
-    for (const auto& row : parameterRows())
+    const bool mouseHeld = juce::ModifierKeys::getCurrentModifiersRealtime().isAnyMouseButtonDown();
+    for (std::size_t i = 0; i < parameterRows().size(); ++i)
     {
+        const auto& row = parameterRows()[i];
         if (row.processorIndex == bypassIndex)
             continue;
         const auto value = static_cast<double>(windowModel->getParameter(row.processorIndex));
@@ -215,9 +223,32 @@ void Vst3Controller::audioProcessorChanged(juce::AudioProcessor*, const ChangeDe
         EditController::setParamNormalized(row.id, value);
         settingFromWindow = false;
         controller_messages::sendParameter(*this, row.id, getParamNormalized(row.id));
-        beginEdit(row.id);
+        if (!gestureOpen[i])
+        {
+            beginEdit(row.id);
+            gestureOpen[i] = true;
+        }
         performEdit(row.id, getParamNormalized(row.id));
-        endEdit(row.id);
     }
+    if (mouseHeld && gestureEnd)
+        gestureEnd->startTimer(gestureCheckMilliseconds);
+    else
+        endGestures(true);
+}
+
+void Vst3Controller::endGestures(bool evenWhileMouseHeld)
+{
+    if (!evenWhileMouseHeld && juce::ModifierKeys::getCurrentModifiersRealtime().isAnyMouseButtonDown())
+        return;
+    if (gestureEnd)
+        gestureEnd->stopTimer();
+    for (std::size_t i = 0; i < gestureOpen.size(); ++i)
+        if (std::exchange(gestureOpen[i], false))
+            endEdit(parameterRows()[i].id);
+}
+
+void Vst3Controller::GestureEnd::timerCallback()
+{
+    controller.endGestures(false);
 }
 }  // namespace varnoke::vst3

@@ -6,6 +6,7 @@
 
 #include <public.sdk/source/vst/vsteditcontroller.h>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -48,8 +49,26 @@ private:
     void audioProcessorParameterChanged(juce::AudioProcessor*, int, float) override {}
     void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override;
 
+    // A drag in the window is one gesture for the host (one beginEdit, the
+    // edits, one endEdit): it ends when no mouse button is held any more.
+    class GestureEnd final : public juce::Timer
+    {
+    public:
+        explicit GestureEnd(Vst3Controller& owner)
+            : controller(owner)
+        {
+        }
+        void timerCallback() override;
+
+    private:
+        Vst3Controller& controller;
+    };
+    void endGestures(bool evenWhileMouseHeld);
+
     std::optional<ScopedGuiLayer> guiLayer;
     std::unique_ptr<VarnokeAudioProcessor> windowModel;
     bool settingFromWindow = false;
+    std::array<bool, numParameters> gestureOpen{};
+    std::optional<GestureEnd> gestureEnd;
 };
 }  // namespace varnoke::vst3

@@ -108,6 +108,36 @@ private:
     std::vector<Linux::ITimerHandler*> timers;
 };
 
+// What the host hears of edits in the window, in order.
+class RecordingComponentHandler final : public HostObject<Vst::IComponentHandler>
+{
+public:
+    tresult PLUGIN_API queryInterface(const TUID iid, void** object) override
+    {
+        if (answer<Vst::IComponentHandler>(iid, object, this) ||
+            answer<FUnknown>(iid, object, static_cast<Vst::IComponentHandler*>(this)))
+            return kResultOk;
+        *object = nullptr;
+        return kNoInterface;
+    }
+    tresult PLUGIN_API beginEdit(Vst::ParamID id) override { return record("begin", id); }
+    tresult PLUGIN_API performEdit(Vst::ParamID id, Vst::ParamValue) override { return record("perform", id); }
+    tresult PLUGIN_API endEdit(Vst::ParamID id) override { return record("end", id); }
+    tresult PLUGIN_API restartComponent(int32) override { return kResultOk; }
+
+    // The calls with consecutive performs of one parameter counted once.
+    std::vector<std::string> calls;
+
+private:
+    tresult record(const char* what, Vst::ParamID id)
+    {
+        const std::string call = std::string(what) + " " + std::to_string(id);
+        if (calls.empty() || calls.back() != call || call.rfind("perform", 0) != 0)
+            calls.push_back(call);
+        return kResultOk;
+    }
+};
+
 class Vst3ViewTest : public ::testing::Test
 {
 protected:
@@ -270,6 +300,39 @@ TEST_F(Vst3ViewTest, ValuesTheHostSetsMoveTheKnobs)
         }));
     saveArtifact(hostWindow->grab(hostWindowBounds), "vst3-view-output-at-full");
     EXPECT_EQ(kResultOk, view->removed());
+}
+
+// A drag on a knob reaches the host as one gesture of edits of its parameter,
+// and the component plays the new value even while the host does not process.
+TEST_F(Vst3ViewTest, DraggingAKnobIsOneGestureOfEdits)
+{
+    RecordingComponentHandler handler;
+    ASSERT_EQ(kResultOk, instance->controller().setComponentHandler(&handler));
+    auto view = createView();
+    ASSERT_TRUE(view);
+    ASSERT_EQ(kResultOk, view->attached(hostWindow->getNativeHandle(), kPlatformTypeX11EmbedWindowID));
+    ASSERT_TRUE(frame.turnUntil([&] { return showsEditor(); }));
+    const auto stateBefore = instance->componentState();
+
+    const int centreX = 183 + 28, centreY = 13 + 24;
+    hostWindow->movePointerTo(centreX - 11, centreY - 11);
+    frame.turnFor(60ms);
+    hostWindow->pressButton();
+    frame.turnFor(60ms);
+    for (int step = -10; step <= 11; step += 3)
+    {
+        hostWindow->movePointerTo(centreX + step, centreY - 11);
+        frame.turnFor(40ms);
+    }
+    hostWindow->releaseButton();
+    frame.turnFor(300ms);
+
+    const auto id = std::to_string(released_ids::output);
+    EXPECT_EQ((std::vector<std::string>{"begin " + id, "perform " + id, "end " + id}), handler.calls);
+    EXPECT_NE(0.5, instance->controller().getParamNormalized(released_ids::output));
+    EXPECT_NE(stateBefore, instance->componentState());
+    EXPECT_EQ(kResultOk, view->removed());
+    instance->controller().setComponentHandler(nullptr);
 }
 }  // namespace
 }  // namespace varnoke::test::vst3
