@@ -12,6 +12,7 @@
 
 #include <pluginterfaces/base/ibstream.h>
 #include <pluginterfaces/base/ipluginbase.h>
+#include <pluginterfaces/gui/iplugview.h>
 #include <pluginterfaces/vst/ivstaudioprocessor.h>
 #include <pluginterfaces/vst/ivstcomponent.h>
 #include <pluginterfaces/vst/ivsteditcontroller.h>
@@ -23,6 +24,12 @@
 #include <cstring>
 #include <filesystem>
 #include <vector>
+
+// The view's interface ID, which none of the SDK sources compiled here defines.
+namespace Steinberg
+{
+DEF_CLASS_IID(IPlugView)
+}  // namespace Steinberg
 
 namespace varnoke::test
 {
@@ -312,6 +319,88 @@ TEST_F(Vst3BundleTest, SoundsLikeVarnokeDllAfterRestoringItsChunk)
                                      << (first < expected.size() ? expected[first] : 0.0f) << " against "
                                      << (first < actual.size() ? actual[first] : 0.0f);
         }
+}
+
+LRESULT CALLBACK viewHostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A host's top-level window with a client area of the given size.
+HWND createViewHostWindow(int width, int height)
+{
+    static const wchar_t* const className = L"VarnokeVst3ViewHost";
+    static const ATOM registered = []
+    {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = viewHostWindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = className;
+        return RegisterClassW(&windowClass);
+    }();
+    if (registered == 0)
+        return nullptr;
+    const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    RECT frame{0, 0, width, height};
+    AdjustWindowRect(&frame, style, FALSE);
+    return CreateWindowExW(0, className, L"Varnoke VST3", style | WS_VISIBLE, 40, 40, frame.right - frame.left,
+                           frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// The host's own message loop, which also runs the plug-in's window.
+void pumpMessages(int milliseconds)
+{
+    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
+    while (GetTickCount() < end)
+    {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    }
+}
+
+// The view goes into the host's HWND as a child window, and out again when removed.
+TEST_F(Vst3BundleTest, TheViewOpensInTheHostsWindowAndCloses)
+{
+    Vst::IComponent* component = createComponent();
+    ASSERT_NE(nullptr, component);
+    TUID controllerId;
+    ASSERT_EQ(kResultOk, component->getControllerClassId(controllerId));
+    Vst::IEditController* controller = nullptr;
+    ASSERT_EQ(kResultOk,
+              factory->createInstance(controllerId, Vst::IEditController::iid, reinterpret_cast<void**>(&controller)));
+    ASSERT_EQ(kResultOk, controller->initialize(nullptr));
+
+    IPlugView* view = controller->createView(Vst::ViewType::kEditor);
+    ASSERT_NE(nullptr, view);
+    EXPECT_EQ(kResultTrue, view->isPlatformTypeSupported(kPlatformTypeHWND));
+    EXPECT_EQ(kResultFalse, view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID));
+    ViewRect size;
+    ASSERT_EQ(kResultOk, view->getSize(&size));
+    EXPECT_EQ(420, size.getWidth());
+    EXPECT_EQ(99, size.getHeight());
+
+    HWND hostWindow = createViewHostWindow(size.getWidth(), size.getHeight());
+    ASSERT_NE(nullptr, hostWindow);
+    ASSERT_EQ(kResultOk, view->attached(hostWindow, kPlatformTypeHWND));
+    pumpMessages(300);
+    HWND child = GetWindow(hostWindow, GW_CHILD);
+    EXPECT_NE(nullptr, child);
+    EXPECT_TRUE(IsWindowVisible(child));
+
+    EXPECT_EQ(kResultOk, view->removed());
+    pumpMessages(100);
+    EXPECT_EQ(nullptr, GetWindow(hostWindow, GW_CHILD));
+    view->release();
+    DestroyWindow(hostWindow);
+    controller->terminate();
+    controller->release();
+    component->terminate();
+    component->release();
 }
 }  // namespace
 }  // namespace varnoke::test

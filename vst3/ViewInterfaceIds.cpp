@@ -1,0 +1,17 @@
+// The IDs of the window interfaces, which no source of the SDK copy defines.
+
+#include <pluginterfaces/gui/iplugview.h>
+
+namespace Steinberg
+{
+DEF_CLASS_IID(IPlugView)
+DEF_CLASS_IID(IPlugFrame)
+#if SMTG_OS_LINUX
+namespace Linux
+{
+DEF_CLASS_IID(IRunLoop)
+DEF_CLASS_IID(IEventHandler)
+DEF_CLASS_IID(ITimerHandler)
+}  // namespace Linux
+#endif
+}  // namespace Steinberg

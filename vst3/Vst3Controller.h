@@ -1,0 +1,74 @@
+#pragma once
+
+#include "ParameterTable.h"
+#include "ProcessLifetime.h"
+#include "VarnokeAudioProcessor.h"
+
+#include <public.sdk/source/vst/vsteditcontroller.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+namespace varnoke::vst3
+{
+// The edit controller: the parameters as hosts list, show and automate them,
+// and the window. The window works on a processor of the controller's own (it
+// never processes audio) that holds the values the controller shows: a knob
+// moved in the window reaches the host as an edit, and values the host sets
+// move the knobs.
+class Vst3Controller final : public Steinberg::Vst::EditController, private juce::AudioProcessorListener
+{
+public:
+    Vst3Controller();
+    ~Vst3Controller() override;
+
+    static Steinberg::FUnknown* create(void*);
+
+    Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
+    Steinberg::tresult PLUGIN_API terminate() override;
+
+    Steinberg::tresult PLUGIN_API setComponentState(Steinberg::IBStream* state) override;
+    Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
+    Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) override;
+    // The SDK's own answer throws (out of the host's call) for an index it has no parameter for.
+    Steinberg::tresult PLUGIN_API getParameterInfo(Steinberg::int32 index,
+                                                   Steinberg::Vst::ParameterInfo& info) override;
+    Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id,
+                                                     Steinberg::Vst::ParamValue value) override;
+    Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
+
+    // The processor the window shows; null before initialize.
+    VarnokeAudioProcessor* getWindowModel() noexcept { return windowModel.get(); }
+
+    OBJ_METHODS(Vst3Controller, EditController)
+    REFCOUNT_METHODS(EditController)
+
+private:
+    // juce::AudioProcessorListener: the window changed a value.
+    void audioProcessorParameterChanged(juce::AudioProcessor*, int, float) override {}
+    void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override;
+
+    // A drag in the window is one gesture for the host (one beginEdit, the
+    // edits, one endEdit): it ends when no mouse button is held any more.
+    class GestureEnd final : public juce::Timer
+    {
+    public:
+        explicit GestureEnd(Vst3Controller& owner)
+            : controller(owner)
+        {
+        }
+        void timerCallback() override;
+
+    private:
+        Vst3Controller& controller;
+    };
+    void endGestures(bool evenWhileMouseHeld);
+
+    std::optional<ScopedGuiLayer> guiLayer;
+    std::unique_ptr<VarnokeAudioProcessor> windowModel;
+    bool settingFromWindow = false;
+    std::array<bool, numParameters> gestureOpen{};
+    std::optional<GestureEnd> gestureEnd;
+};
+}  // namespace varnoke::vst3
