@@ -33,6 +33,8 @@ test_packages+=(liblilv-dev lilv-utils lv2file jalv jackd2 x11-utils)
 package_packages=(dpkg-dev gzip)
 # Its checks: lintian, and man (man-db, groff-base) formats the manual page.
 test_packages+=("${package_packages[@]}" lintian man-db groff-base)
+# pluginval, built from ../shared/validators by the validator tests, hosts LADSPA too.
+test_packages+=(ladspa-sdk)
 # The fresh-machine check builds a throwaway minimal Debian root (scripts/check-fresh-machine.sh).
 test_packages+=(mmdebstrap)
 # Varnoke.dll cross-built with mingw-w64 and tested under Wine (scripts/build-windows.sh);

@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
-# Varnoke.vst3 through the validators hosts and plug-in makers rely on, built
-# from the source snapshots in ../shared/validators (their build.sh caches them):
+# A plug-in (Varnoke.vst3, or Varnoke.so for VST 2.4) through the validators
+# hosts and plug-in makers rely on, built from the source snapshots in
+# ../shared/validators (their build.sh caches them in its default folder):
 #   steinberg        Steinberg's VST3 validator, the normal suite
 #   steinberg-e      the same, extensive suite (-e)
 #   pluginval        pluginval at strictness 10 with its editor tests, in a
 #                    random order three times, then with the seed 0x19d52f5
-# Usage: vst3-validators.sh SUITE BUNDLE VALIDATORS_DIR CACHE_DIR
+# Usage: validate-plugin.sh SUITE PLUGIN VALIDATORS_DIR
 # Exits 77 (skipped) with one line when the validators' folder is absent.
 set -euo pipefail
-suite=$1 bundle=$2 validators=$3 cache=$4
+suite=$1 bundle=$2 validators=$3
 
 if [[ ! -x $validators/build.sh ]]; then
   echo "skipped: no validators at $validators (../shared/validators is absent)"
   exit 77
 fi
-paths=$("$validators/build.sh" "$cache")
+paths=$("$validators/build.sh")
 pluginval=$(sed -n 's/^pluginval: //p' <<<"$paths")
 validator=$(sed -n 's/^validator: //p' <<<"$paths")
 
