@@ -48,6 +48,26 @@ template <std::size_t size> void copyText(char16 (&destination)[size], const cha
     UString(destination, static_cast<int32>(size)).fromAscii(text);
     destination[size - 1] = 0;
 }
+
+// The fields every version of the class info has.
+template <typename Info> void fillBasicInfo(const ClassEntry& entry, Info& info)
+{
+    info = {};
+    entry.classId().toTUID(info.cid);
+    info.cardinality = PClassInfo::kManyInstances;
+    copyText(info.category, entry.category);
+    copyText(info.name, product::name);
+}
+
+// PClassInfo2 and PClassInfoW: the same fields, in 8- or 16-bit characters.
+template <typename Info> void fillExtendedInfo(const ClassEntry& entry, Info& info)
+{
+    fillBasicInfo(entry, info);
+    copyText(info.subCategories, subCategories);
+    copyText(info.vendor, product::vendor);
+    copyText(info.version, product::versionText);
+    copyText(info.sdkVersion, kVstVersionString);
+}
 }  // namespace
 
 PluginFactory& PluginFactory::instance()
@@ -89,12 +109,7 @@ tresult PLUGIN_API PluginFactory::getClassInfo(int32 index, PClassInfo* info)
 {
     if (info == nullptr || !isClassIndex(index))
         return kInvalidArgument;
-    const auto& entry = classes[index];
-    *info = {};
-    entry.classId().toTUID(info->cid);
-    info->cardinality = PClassInfo::kManyInstances;
-    copyText(info->category, entry.category);
-    copyText(info->name, product::name);
+    fillBasicInfo(classes[index], *info);
     return kResultOk;
 }
 
@@ -102,16 +117,7 @@ tresult PLUGIN_API PluginFactory::getClassInfo2(int32 index, PClassInfo2* info)
 {
     if (info == nullptr || !isClassIndex(index))
         return kInvalidArgument;
-    const auto& entry = classes[index];
-    *info = {};
-    entry.classId().toTUID(info->cid);
-    info->cardinality = PClassInfo::kManyInstances;
-    copyText(info->category, entry.category);
-    copyText(info->name, product::name);
-    copyText(info->subCategories, subCategories);
-    copyText(info->vendor, product::vendor);
-    copyText(info->version, product::versionText);
-    copyText(info->sdkVersion, kVstVersionString);
+    fillExtendedInfo(classes[index], *info);
     return kResultOk;
 }
 
@@ -119,16 +125,7 @@ tresult PLUGIN_API PluginFactory::getClassInfoUnicode(int32 index, PClassInfoW* 
 {
     if (info == nullptr || !isClassIndex(index))
         return kInvalidArgument;
-    const auto& entry = classes[index];
-    *info = {};
-    entry.classId().toTUID(info->cid);
-    info->cardinality = PClassInfo::kManyInstances;
-    copyText(info->category, entry.category);
-    copyText(info->name, product::name);
-    copyText(info->subCategories, subCategories);
-    copyText(info->vendor, product::vendor);
-    copyText(info->version, product::versionText);
-    copyText(info->sdkVersion, kVstVersionString);
+    fillExtendedInfo(classes[index], *info);
     return kResultOk;
 }
 
