@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -45,5 +46,16 @@ inline ::testing::AssertionResult sameBits(const StereoSignal& expected, const S
                        << "channel " << channel << " frame " << i << ": expected " << want[i] << ", got " << got[i];
     }
     return ::testing::AssertionSuccess();
+}
+
+// The process's resident memory, for the tests that bound what an instance takes.
+inline long residentKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
 }
 }  // namespace varnoke::test

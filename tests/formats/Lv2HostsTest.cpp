@@ -5,6 +5,7 @@
 
 #include "FormatTestSupport.h"
 #include "Lv2Host.h"
+#include "Lv2StateText.h"
 #include "ProductIdentity.h"
 
 #include <juce_core/juce_core.h>
@@ -21,31 +22,6 @@ namespace
 {
 const std::string pluginUri = product::lv2Uri;
 const std::string stateKey = pluginUri + ":StateString";
-
-// The state string of release 1.0.0: JUCE's MemoryBlock encoding of the chunk.
-std::string stateTextOf(const std::vector<unsigned char>& chunk)
-{
-    return juce::MemoryBlock(chunk.data(), chunk.size()).toBase64Encoding().toStdString();
-}
-
-std::vector<unsigned char> chunkOf(const std::string& stateText)
-{
-    juce::MemoryBlock block;
-    if (!block.fromBase64Encoding(stateText))
-        return {};
-    const auto* bytes = static_cast<const unsigned char*>(block.getData());
-    return {bytes, bytes + block.getSize()};
-}
-
-long residentKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
 
 class Lv2HostsTest : public ::testing::Test
 {
@@ -198,7 +174,7 @@ TEST_F(Lv2HostsTest, StateRestoredThroughLilvPutsTheValuesOnTheHostsPorts)
         saving.render(noiseSignal(64, 2), 64);
         restore(saving);
         saving.render(noiseSignal(64, 3), 64);
-        EXPECT_EQ(vst2.chunkFor(knobs), chunkOf(saving.saveState()[stateKey]));
+        EXPECT_EQ(vst2.chunkFor(knobs), chunkOfLv2StateText(saving.saveState()[stateKey]));
     }
     {
         SCOPED_TRACE("restored into a new instance with other knobs");
@@ -218,13 +194,14 @@ TEST_F(Lv2HostsTest, StateOfRelease100WithoutPortValuesRestoresTheSound)
 {
     Lv2Instance instance(host, plugin, 48000.0, 512);
     ASSERT_TRUE(instance.isValid());
-    ASSERT_EQ(LV2_STATE_SUCCESS, instance.restoreState({{stateKey, stateTextOf(vst2.chunkFor(knobs))}}));
+    ASSERT_EQ(LV2_STATE_SUCCESS, instance.restoreState({{stateKey, lv2StateTextOf(vst2.chunkFor(knobs))}}));
     EXPECT_TRUE(soundsLikeVst2(instance, knobs));
 
     // The next knob the host moves takes over; the others keep the restored values.
     instance.setControl("output", 0.3f);
     instance.render(noiseSignal(64, 3), 64);
-    EXPECT_EQ(vst2.chunkFor({knobs.lowContour, knobs.process, 0.3f}), chunkOf(instance.saveState()[stateKey]));
+    EXPECT_EQ(vst2.chunkFor({knobs.lowContour, knobs.process, 0.3f}),
+              chunkOfLv2StateText(instance.saveState()[stateKey]));
 }
 
 // The state string comes from session files and presets, which anyone can
@@ -234,7 +211,7 @@ TEST_F(Lv2HostsTest, StateOfRelease100WithoutPortValuesRestoresTheSound)
 TEST_F(Lv2HostsTest, RefusesHostileStateStrings)
 {
     const auto chunk = vst2.chunkFor(knobs);
-    const std::string valid = stateTextOf(chunk);
+    const std::string valid = lv2StateTextOf(chunk);
     auto wrongCharacter = valid;
     wrongCharacter.back() = '*';
     const std::vector<std::pair<const char*, std::string>> hostile{

@@ -3,6 +3,7 @@
 
 #include "FormatTestSupport.h"
 #include "Lv2Host.h"
+#include "Lv2StateText.h"
 #include "ProductIdentity.h"
 
 #include <juce_core/juce_core.h>
@@ -15,21 +16,6 @@ namespace
 {
 const std::string pluginUri = product::lv2Uri;
 const std::string stateKey = pluginUri + ":StateString";
-
-// The chunk bytes as JUCE's wrapper writes them into the state string.
-std::string stateTextOf(const std::vector<unsigned char>& chunk)
-{
-    return juce::MemoryBlock(chunk.data(), chunk.size()).toBase64Encoding().toStdString();
-}
-
-std::vector<unsigned char> chunkOf(const std::string& stateText)
-{
-    juce::MemoryBlock block;
-    if (!block.fromBase64Encoding(stateText))
-        return {};
-    const auto* bytes = static_cast<const unsigned char*>(block.getData());
-    return {bytes, bytes + block.getSize()};
-}
 
 class Lv2PluginTest : public ::testing::Test
 {
@@ -189,7 +175,7 @@ TEST_F(Lv2PluginTest, StateHoldsTheVst2ChunkAndRestoresIt)
         const auto saved = saving->saveState();
         ASSERT_EQ(1u, saved.size());
         ASSERT_EQ(stateKey, saved.begin()->first);
-        const auto chunk = chunkOf(saved.begin()->second);
+        const auto chunk = chunkOfLv2StateText(saved.begin()->second);
         EXPECT_EQ(vst2.chunkFor(knobs), chunk) << "the state is the VST 2 chunk, byte for byte";
 
         const auto restored = vst2.settingsAfterRestoring(chunk);
@@ -200,10 +186,10 @@ TEST_F(Lv2PluginTest, StateHoldsTheVst2ChunkAndRestoresIt)
         // A VST 2 chunk restored into a fresh LV2 instance: the same sound and the same state.
         auto loading = instantiate();
         ASSERT_NE(nullptr, loading);
-        EXPECT_EQ(LV2_STATE_SUCCESS, loading->restoreState({{stateKey, stateTextOf(vst2.chunkFor(knobs))}}));
+        EXPECT_EQ(LV2_STATE_SUCCESS, loading->restoreState({{stateKey, lv2StateTextOf(vst2.chunkFor(knobs))}}));
         const auto input = noiseSignal(2048, 5);
         EXPECT_TRUE(sameBits(vst2.render(knobs, input, 48000.0, 512), loading->render(input, 512)));
-        EXPECT_EQ(chunk, chunkOf(loading->saveState()[stateKey]));
+        EXPECT_EQ(chunk, chunkOfLv2StateText(loading->saveState()[stateKey]));
     }
 }
 
@@ -220,9 +206,9 @@ TEST_F(Lv2PluginTest, UnusableStateChangesNothing)
         {"no state at all", {}},
         {"an empty string", {{stateKey, ""}}},
         {"text that is no encoding", {{stateKey, "not a state"}}},
-        {"half a chunk", {{stateKey, stateTextOf(truncated)}}},
-        {"a chunk with another magic", {{stateKey, stateTextOf(wrongMagic)}}},
-        {"a state under another key", {{pluginUri + ":Other", stateTextOf(vst2.chunkFor({1.0f, 1.0f, 1.0f}))}}},
+        {"half a chunk", {{stateKey, lv2StateTextOf(truncated)}}},
+        {"a chunk with another magic", {{stateKey, lv2StateTextOf(wrongMagic)}}},
+        {"a state under another key", {{pluginUri + ":Other", lv2StateTextOf(vst2.chunkFor({1.0f, 1.0f, 1.0f}))}}},
     };
     const auto input = noiseSignal(2048, 9);
     const auto expected = vst2.render(knobs, input, 48000.0, 512);
@@ -231,9 +217,9 @@ TEST_F(Lv2PluginTest, UnusableStateChangesNothing)
         SCOPED_TRACE(what);
         auto instance = instantiate();
         ASSERT_NE(nullptr, instance);
-        ASSERT_EQ(LV2_STATE_SUCCESS, instance->restoreState({{stateKey, stateTextOf(chunk)}}));
+        ASSERT_EQ(LV2_STATE_SUCCESS, instance->restoreState({{stateKey, lv2StateTextOf(chunk)}}));
         instance->restoreState(state);
-        EXPECT_EQ(chunk, chunkOf(instance->saveState()[stateKey]));
+        EXPECT_EQ(chunk, chunkOfLv2StateText(instance->saveState()[stateKey]));
         EXPECT_TRUE(sameBits(expected, instance->render(input, 512)));
     }
 }
@@ -246,7 +232,7 @@ TEST_F(Lv2PluginTest, ParameterValuesPassUnchanged)
     const KnobSettings odd{0.1f, 0.33333334f, 0.99999994f};
     setKnobs(*instance, odd);
     instance->render(noiseSignal(64, 3), 64);
-    EXPECT_EQ(vst2.chunkFor(odd), chunkOf(instance->saveState()[stateKey]));
+    EXPECT_EQ(vst2.chunkFor(odd), chunkOfLv2StateText(instance->saveState()[stateKey]));
 }
 }  // namespace
 }  // namespace varnoke::test

@@ -288,16 +288,6 @@ TEST_F(Vst3PluginTest, UnusableStateChangesNothing)
     }
 }
 
-long residentKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
-
 TEST_F(Vst3PluginTest, CreatingAndDestroyingInstancesKeepsMemoryFlat)
 {
 #if defined(__SANITIZE_ADDRESS__)
