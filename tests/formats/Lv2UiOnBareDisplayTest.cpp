@@ -13,7 +13,7 @@
 #include "TestArtifacts.h"
 #include "X11HostWindow.h"
 #include "XServerResources.h"
-#include "support/XErrorRecorder.h"
+#include "support/HostErrorHandling.h"
 
 #include <lv2/ui/ui.h>
 
@@ -36,22 +36,6 @@ constexpr auto idlePeriod = 30ms;
 const PixelRect hostWindowBounds{0, 0, 440, 120};
 const PixelRect namePanel{270, 0, 150, 99};
 constexpr uint32_t lowContourPort = 4;
-
-enum class ErrorHandling
-{
-    xlibDefault,
-    recording,
-};
-
-std::string nameOf(ErrorHandling handling)
-{
-    return handling == ErrorHandling::xlibDefault ? "XlibDefaultHandler" : "RecordingHandler";
-}
-
-void PrintTo(ErrorHandling handling, std::ostream* out)
-{
-    *out << nameOf(handling);
-}
 
 class Lv2UiOnBareDisplayTest : public ::testing::TestWithParam<ErrorHandling>
 {
@@ -80,10 +64,7 @@ protected:
 
         hostWindow = openHostWindow();
         ASSERT_NE(nullptr, hostWindow);
-        if (GetParam() == ErrorHandling::recording)
-            errorRecorder.emplace();
-        else
-            XSetErrorHandler(nullptr);  // Xlib's own
+        errorHandling.emplace(GetParam());
     }
 
     void TearDown() override
@@ -93,10 +74,11 @@ protected:
         if (library != nullptr)
             dlclose(library);
         hostWindow.reset();
-        if (errorRecorder)
+        if (errorHandling)
         {
-            EXPECT_EQ(std::vector<std::string>{}, XErrorRecorder::recorded()) << "X errors reached the host";
-            errorRecorder.reset();
+            EXPECT_EQ(std::vector<std::string>{}, errorHandling->errorsThatReachedTheHost())
+                << "X errors reached the host";
+            errorHandling.reset();
         }
         server.reset();
     }
@@ -170,7 +152,7 @@ protected:
     }
 
     std::unique_ptr<PrivateXServer> server;
-    std::optional<XErrorRecorder> errorRecorder;
+    std::optional<HostErrorHandling> errorHandling;
     std::unique_ptr<X11HostWindow> hostWindow;
     RgbImage background;
     void* library = nullptr;

@@ -12,7 +12,7 @@
 #include "TestArtifacts.h"
 #include "X11HostWindow.h"
 #include "XServerResources.h"
-#include "support/XErrorRecorder.h"
+#include "support/HostErrorHandling.h"
 
 #include <chrono>
 #include <optional>
@@ -31,23 +31,6 @@ constexpr auto idlePeriod = 30ms;
 const PixelRect hostWindowBounds{0, 0, 440, 120};
 // The name panel right of the knobs shows the background picture as it is.
 const PixelRect namePanel{270, 0, 150, 99};
-
-enum class ErrorHandling
-{
-    xlibDefault,
-    recording,
-};
-
-std::string nameOf(ErrorHandling handling)
-{
-    return handling == ErrorHandling::xlibDefault ? "XlibDefaultHandler" : "RecordingHandler";
-}
-
-// Names the parameter in test listings.
-void PrintTo(ErrorHandling handling, std::ostream* out)
-{
-    *out << nameOf(handling);
-}
 
 class EditorOnBareDisplayTest : public HostTest, public ::testing::WithParamInterface<ErrorHandling>
 {
@@ -69,10 +52,7 @@ protected:
         effect = openInstance();
         ASSERT_NE(nullptr, effect);
 
-        if (GetParam() == ErrorHandling::recording)
-            errorRecorder.emplace();
-        else
-            XSetErrorHandler(nullptr);  // Xlib's own
+        errorHandling.emplace(GetParam());
     }
 
     void TearDown() override
@@ -82,10 +62,11 @@ protected:
         HostTest::TearDown();
         hostWindow.reset();
         otherWindow.reset();
-        if (errorRecorder)
+        if (errorHandling)
         {
-            EXPECT_EQ(std::vector<std::string>{}, XErrorRecorder::recorded()) << "X errors reached the host";
-            errorRecorder.reset();
+            EXPECT_EQ(std::vector<std::string>{}, errorHandling->errorsThatReachedTheHost())
+                << "X errors reached the host";
+            errorHandling.reset();
         }
         server.reset();
     }
@@ -146,7 +127,7 @@ protected:
     std::optional<long> countColormaps() const { return countServerResources(hostWindow->getDisplay(), "COLORMAP"); }
 
     std::unique_ptr<PrivateXServer> server;
-    std::optional<XErrorRecorder> errorRecorder;
+    std::optional<HostErrorHandling> errorHandling;
     std::unique_ptr<X11HostWindow> hostWindow;
     std::unique_ptr<X11HostWindow> otherWindow;
     RgbImage background;
