@@ -1,8 +1,8 @@
 // What one process call costs a host at 16-frame blocks, where the per-call
 // overhead of a format layer shows: the VST 2.4 plug-in (processReplacing)
-// beside the VST3 plug-in (IAudioProcessor::process), both through their built
-// libraries as hosts load them. The signal path is the same in both, so the
-// difference is the layers' own cost.
+// beside the VST3 plug-in (IAudioProcessor::process) and the LV2 plug-in
+// (run), all through their built libraries as hosts load them. The signal path
+// is the same in all three, so the difference is the layers' own cost.
 
 #include "PluginLibrary.h"
 #include "VstInstance.h"
@@ -13,9 +13,11 @@
 #include <pluginterfaces/vst/ivstparameterchanges.h>
 
 #include <benchmark/benchmark.h>
+#include <lv2/core/lv2.h>
 
 #include <dlfcn.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -163,6 +165,61 @@ void BM_Vst3ProcessWithAChangeMidBlock(benchmark::State& state)
     runVst3(state, &changes);
 }
 BENCHMARK(BM_Vst3ProcessWithAChangeMidBlock);
+
+// The ports as the bundle's dsp.ttl numbers them: stereo in, stereo out, then
+// one control input per knob.
+constexpr std::uint32_t lv2AudioPorts = 4;
+constexpr std::uint32_t lv2ControlPorts = 3;
+
+void BM_Lv2Run(benchmark::State& state)
+{
+    const std::string bundle = std::string(VARNOKE_LV2_BUNDLE) + "/";
+    void* handle = dlopen((bundle + "Varnoke.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    auto entry =
+        handle != nullptr ? reinterpret_cast<LV2_Descriptor_Function>(dlsym(handle, "lv2_descriptor")) : nullptr;
+    const LV2_Descriptor* descriptor = nullptr;
+    for (std::uint32_t index = 0; entry != nullptr && descriptor == nullptr; ++index)
+    {
+        const LV2_Descriptor* candidate = entry(index);
+        if (candidate == nullptr)
+            break;
+        if (std::strcmp(candidate->URI, VARNOKE_LV2_URI) == 0)
+            descriptor = candidate;
+    }
+    // No features: the URID map the plug-in takes is optional and serves its state only.
+    const LV2_Feature* const features[] = {nullptr};
+    LV2_Handle instance =
+        descriptor != nullptr ? descriptor->instantiate(descriptor, sampleRate, bundle.c_str(), features) : nullptr;
+    if (instance == nullptr)
+    {
+        state.SkipWithError("Varnoke.lv2 could not be loaded");
+        if (handle != nullptr)
+            dlclose(handle);
+        return;
+    }
+
+    StereoBuffers buffers;
+    float controls[lv2ControlPorts] = {0.5f, 0.5f, 0.5f};  // constant: no knob moves between calls
+    descriptor->connect_port(instance, 0, buffers.inLeft.data());
+    descriptor->connect_port(instance, 1, buffers.inRight.data());
+    descriptor->connect_port(instance, 2, buffers.outLeft.data());
+    descriptor->connect_port(instance, 3, buffers.outRight.data());
+    for (std::uint32_t control = 0; control < lv2ControlPorts; ++control)
+        descriptor->connect_port(instance, lv2AudioPorts + control, &controls[control]);
+    if (descriptor->activate != nullptr)
+        descriptor->activate(instance);
+    for (auto _ : state)
+    {
+        descriptor->run(instance, blockFrames);
+        benchmark::DoNotOptimize(buffers.outLeft.data());
+    }
+
+    if (descriptor->deactivate != nullptr)
+        descriptor->deactivate(instance);
+    descriptor->cleanup(instance);
+    dlclose(handle);
+}
+BENCHMARK(BM_Lv2Run);
 }  // namespace
 
 BENCHMARK_MAIN();
