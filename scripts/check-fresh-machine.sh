@@ -78,8 +78,19 @@ fi
 # Everything below runs in namespaces of its own: a private mount namespace,
 # and a process namespace whose processes all end when this script does.
 if [[ "${VARNOKE_FRESH_MACHINE_NAMESPACE:-}" != inside ]]; then
-  exec unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
-    env VARNOKE_FRESH_MACHINE_NAMESPACE=inside "$0" "${args[@]}"
+  unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
+    env VARNOKE_FRESH_MACHINE_NAMESPACE=inside "$0" "${args[@]}" &
+  namespace=$!
+  # unshare leaves INT and TERM to the check inside, which ends every process
+  # there, unmounts and removes the root; a KILL of unshare ends them all too.
+  trap 'pkill -TERM -P "$namespace" || true' INT TERM HUP
+  status=0
+  wait "$namespace" || status=$?
+  while kill -0 "$namespace" 2>/dev/null; do
+    status=0
+    wait "$namespace" || status=$?
+  done
+  exit "$status"
 fi
 
 commit=$(git -C "$repo" rev-parse --verify "$commit^{commit}")
@@ -126,7 +137,12 @@ root=$(mktemp -d "$cache/roots/root.XXXXXX")
 chmod 755 "$root"
 cleanup() {
   local status=$?
-  # Processes started in the root end with this namespace; the mounts go first.
+  # This script is the first process of its process namespace: every other
+  # process in it (a build in the root, apt) ends here, before the root goes.
+  if (($$ == 1)); then
+    kill -KILL -1 2>/dev/null || true
+    wait 2>/dev/null || true
+  fi
   findmnt -rn -o TARGET | awk -v dir="$root" 'index($0, dir "/") == 1' | sort -r | while read -r target; do
     umount -l "$target" || true
   done
@@ -135,6 +151,13 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
+
+# Runs a long step in the background and waits for it, so that a signal
+# reaches this script's trap at once instead of after the step.
+interruptibly() {
+  "$@" &
+  wait $!
+}
 
 # In the root: as root, or as the new user with a login shell.
 in_root() {
@@ -168,7 +191,7 @@ while IFS= read -r option; do
   aptopts+=(--aptopt="$option")
 done < <(apt-config dump | grep -E '^Acquire::((Check-Valid-Until|Check-Date)|(http|https|ftp)::Proxy)( |::)' || true)
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:?}")
-mmdebstrap --quiet --variant=minbase --include=ca-certificates,git,sudo "${aptopts[@]}" \
+interruptibly mmdebstrap --quiet --variant=minbase --include=ca-certificates,git,sudo "${aptopts[@]}" \
   --skip=essential/unlink --skip=cleanup/apt/cache \
   --setup-hook='mkdir -p "$1/var/cache/apt/archives"' \
   --setup-hook="mount --bind '$cache/apt-archives' \"\$1/var/cache/apt/archives\"" \
@@ -191,7 +214,7 @@ mount --bind /dev "$root/dev"
 mount --bind "$cache/ccache" "$home/.cache/ccache"
 
 step "scripts/demo.sh in the new root, as $user"
-if as_user 'cd ~/varnoke && scripts/demo.sh' >"$cache/demo.log" 2>&1; then
+if interruptibly as_user 'cd ~/varnoke && scripts/demo.sh' >"$cache/demo.log" 2>&1; then
   tail -n 16 "$cache/demo.log"
 else
   tail -n 60 "$cache/demo.log"
