@@ -179,8 +179,9 @@ TEST_F(Vst3StateTest, HostileStatesAreReadWithinTheirBounds)
     const auto manyProperties = text("JUCEPrivateData") + Bytes{0} + maxInt + text("Bypass") + Bytes{0, 1, 2};
     const auto hugeArray = text("JUCEPrivateData") + Bytes{0, 1, 1} + text("Bypass") + Bytes{0, 2, 0xff, 7} + maxInt;
     Bytes deepNesting = text("JUCEPrivateData") + Bytes{0, 0, 1, 1};
+    const Bytes oneLevelDeeper = text("n") + Bytes{0, 0, 1, 1};
     for (int depth = 0; depth < 100000; ++depth)
-        deepNesting = deepNesting + text("n") + Bytes{0, 0, 1, 1};
+        deepNesting.insert(deepNesting.end(), oneLevelDeeper.begin(), oneLevelDeeper.end());
 
     const struct
     {
