@@ -10,12 +10,32 @@ namespace varnoke
 // The per-sample loops of a ToneShaper, one per instruction set. They run the
 // same arithmetic in the same order on every lane, so each gives the same
 // output bits; they differ only in how many lanes they keep in one register.
+// Each processor family has its own: the two-lane loop, which every processor
+// of the family runs, comes first.
 enum class ShaperKernel
 {
+#if defined(__x86_64__) || defined(_M_X64)
     sse2,    // every x86-64 processor: the two channels share one register
     avx2,    // two sections of both channels in one 256-bit register
     avx512,  // all three sections of both channels in one 512-bit register
+#elif defined(__aarch64__)
+    neon,  // every AArch64 processor: the two channels share one register
+#else
+#error "Varnoke's kernels are written for x86-64 and AArch64"
+#endif
 };
+
+// Every loop of this build, narrowest first.
+inline constexpr ShaperKernel builtShaperKernels[] = {
+#if defined(__x86_64__) || defined(_M_X64)
+    ShaperKernel::sse2, ShaperKernel::avx2, ShaperKernel::avx512
+#else
+    ShaperKernel::neon
+#endif
+};
+
+// The two-lane loop: every processor of the family runs it, and the others give its bits.
+inline constexpr ShaperKernel pairShaperKernel = builtShaperKernels[0];
 
 // The memories of one channel.
 struct ShaperChannelState
@@ -49,8 +69,14 @@ using ShaperKernelFunction = void (*)(const ShaperSettings& settings, ShaperChan
 
 // Each lives in its own source file, compiled for its instruction set: call
 // one only on a processor that runs it.
+#if defined(__x86_64__) || defined(_M_X64)
 void runShaperKernelSse2(const ShaperSettings&, ShaperChannelState&, ShaperChannelState&, float*, float*, int) noexcept;
 void runShaperKernelAvx2(const ShaperSettings&, ShaperChannelState&, ShaperChannelState&, float*, float*, int) noexcept;
 void runShaperKernelAvx512(const ShaperSettings&, ShaperChannelState&, ShaperChannelState&, float*, float*,
                            int) noexcept;
+inline constexpr ShaperKernelFunction runPairShaperKernel = runShaperKernelSse2;
+#else
+void runShaperKernelNeon(const ShaperSettings&, ShaperChannelState&, ShaperChannelState&, float*, float*, int) noexcept;
+inline constexpr ShaperKernelFunction runPairShaperKernel = runShaperKernelNeon;
+#endif
 }  // namespace varnoke

@@ -2,16 +2,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace varnoke
 {
-namespace
-{
-constexpr ShaperKernel widestFirst[] = {ShaperKernel::avx512, ShaperKernel::avx2, ShaperKernel::sse2};
-}  // namespace
-
 bool processorRuns(ShaperKernel kernel) noexcept
 {
+#if defined(__x86_64__) || defined(_M_X64)
     // __builtin_cpu_supports also checks that the operating system saves the
     // wide registers.
     switch (kernel)
@@ -21,6 +18,9 @@ bool processorRuns(ShaperKernel kernel) noexcept
     case ShaperKernel::avx512: return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
     }
     return false;
+#else
+    return kernel == ShaperKernel::neon;
+#endif
 }
 
 ShaperKernel chooseShaperKernel() noexcept
@@ -28,37 +28,45 @@ ShaperKernel chooseShaperKernel() noexcept
     if (const char* name = std::getenv("VARNOKE_KERNEL"))
         if (const auto named = shaperKernelNamed(name); named && processorRuns(*named))
             return *named;
-    for (const ShaperKernel kernel : widestFirst)
-        if (processorRuns(kernel))
-            return kernel;
-    return ShaperKernel::sse2;
+    for (auto kernel = std::rbegin(builtShaperKernels); kernel != std::rend(builtShaperKernels); ++kernel)
+        if (processorRuns(*kernel))
+            return *kernel;
+    return pairShaperKernel;
 }
 
 ShaperKernelFunction shaperKernelFunction(ShaperKernel kernel) noexcept
 {
     switch (kernel)
     {
+#if defined(__x86_64__) || defined(_M_X64)
     case ShaperKernel::avx2: return runShaperKernelAvx2;
     case ShaperKernel::avx512: return runShaperKernelAvx512;
     case ShaperKernel::sse2: break;
+#else
+    case ShaperKernel::neon: break;
+#endif
     }
-    return runShaperKernelSse2;
+    return runPairShaperKernel;
 }
 
 const char* shaperKernelName(ShaperKernel kernel) noexcept
 {
     switch (kernel)
     {
+#if defined(__x86_64__) || defined(_M_X64)
     case ShaperKernel::avx2: return "avx2";
     case ShaperKernel::avx512: return "avx512";
-    case ShaperKernel::sse2: break;
+    case ShaperKernel::sse2: return "sse2";
+#else
+    case ShaperKernel::neon: return "neon";
+#endif
     }
-    return "sse2";
+    return "";
 }
 
 std::optional<ShaperKernel> shaperKernelNamed(const char* name) noexcept
 {
-    for (const ShaperKernel kernel : widestFirst)
+    for (const ShaperKernel kernel : builtShaperKernels)
         if (std::strcmp(name, shaperKernelName(kernel)) == 0)
             return kernel;
     return std::nullopt;

@@ -10,8 +10,9 @@ namespace varnoke
 bool processorRuns(ShaperKernel kernel) noexcept;
 
 // The widest loop this processor runs, unless the environment variable
-// VARNOKE_KERNEL names another one it runs ("sse2", "avx2" or "avx512"): tests
-// and measurements use it to force each loop, also through the built plug-in.
+// VARNOKE_KERNEL names another one it runs ("sse2", "avx2" or "avx512" on
+// x86-64, "neon" on AArch64): tests and measurements use it to force each
+// loop, also through the built plug-in.
 // A name this processor cannot run, or no name at all, gives the widest.
 ShaperKernel chooseShaperKernel() noexcept;
 

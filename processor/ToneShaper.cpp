@@ -2,9 +2,8 @@
 
 #include "ChannelRestart.h"
 #include "PlayableSampleRate.h"
+#include "ScopedFlushToZero.h"
 #include "ShaperKernelChoice.h"
-
-#include <xmmintrin.h>
 
 namespace varnoke
 {
@@ -49,28 +48,6 @@ ToneShaper::Gains ToneShaper::getGains() const noexcept
     return {settings.lowGain.load(relaxed), settings.highGain.load(relaxed), settings.cvDepth.load(relaxed),
             settings.outputGain.load(relaxed)};
 }
-
-// Flushes subnormal numbers to zero (FTZ and DAZ in MXCSR) for the block and
-// restores the caller's mode afterwards: a decaying signal would otherwise crawl
-// through subnormals, which cost a hundred times more.
-class ToneShaper::ScopedFlushToZero
-{
-public:
-    ScopedFlushToZero() noexcept
-        : saved(_mm_getcsr())
-    {
-        _mm_setcsr(saved | flushToZero | denormalsAreZero);
-    }
-    ~ScopedFlushToZero() { _mm_setcsr(saved); }
-
-    ScopedFlushToZero(const ScopedFlushToZero&) = delete;
-    ScopedFlushToZero& operator=(const ScopedFlushToZero&) = delete;
-
-private:
-    static constexpr unsigned flushToZero = 0x8000;
-    static constexpr unsigned denormalsAreZero = 0x0040;
-    const unsigned saved;
-};
 
 void ToneShaper::process(float* left, float* right, int frames) noexcept
 {

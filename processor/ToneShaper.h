@@ -64,8 +64,6 @@ public:
     double getSmoothKeep() const noexcept { return settings.smoothKeep; }
 
 private:
-    class ScopedFlushToZero;
-
     static void restartIfDamaged(ShaperChannelState& channel) noexcept;
 
     // Coefficients and constants are zero until the first prepare(): an
@@ -73,8 +71,8 @@ private:
     ShaperSettings settings;
 
     // Chosen in prepare(), never per block.
-    ShaperKernel kernel = ShaperKernel::sse2;
-    ShaperKernelFunction runKernel = runShaperKernelSse2;
+    ShaperKernel kernel = pairShaperKernel;
+    ShaperKernelFunction runKernel = runPairShaperKernel;
 
     ShaperChannelState leftState;
     ShaperChannelState rightState;

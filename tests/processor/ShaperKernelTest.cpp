@@ -1,6 +1,6 @@
 // The kernels against each other where the scalar model has no say: values no
 // host should send, the restart of a damaged channel, and a signal decaying
-// through the subnormal range. Every kernel gives the SSE2 kernel's bits.
+// through the subnormal range. Every kernel gives the two-lane kernel's bits.
 
 #include "PerKernelTest.h"
 #include "ShaperKernelChoice.h"
@@ -124,17 +124,45 @@ void expectSameBits(const std::vector<float>& expected, const std::vector<float>
         ASSERT_SAME_BITS(expected[i], actual[i]) << what << ", sample " << i;
 }
 
+// Loud noise, then about a minute of silence: every memory decays to where
+// plain arithmetic would reach subnormal numbers, which the kernels flush.
+std::vector<Block> decayingSignal()
+{
+    std::vector<Block> blocks(20, Block{{}, usualGains, 1.0});
+    const Block silence{fill(0.0f, 0.0f)};
+    blocks.insert(blocks.end(), 44100 * 60 / blockFrames, silence);
+    return blocks;
+}
+
+void expectNoSubnormals(const std::vector<float>& samples, const std::string& what)
+{
+    for (size_t i = 0; i < samples.size(); ++i)
+        ASSERT_NE(FP_SUBNORMAL, std::fpclassify(samples[i])) << what << ", sample " << i;
+}
+
+// The two-lane kernel, which every processor of the family runs, flushes the
+// decaying signal's subnormals to zero: in its output and in its memories.
+TEST(PairKernel, FlushesSubnormalsWhileTheSignalDecays)
+{
+    const Output output = process(pairShaperKernel, 44100.0, true, decayingSignal());
+    expectNoSubnormals(output.left, "left");
+    expectNoSubnormals(output.right, "right");
+    EXPECT_EQ(0.0f, output.left.back());
+    EXPECT_EQ(0.0f, output.right.back());
+}
+
+#if defined(__x86_64__) || defined(_M_X64)
 class WideKernel : public PerKernelTest
 {
 };
 
-TEST_P(WideKernel, GivesTheSse2KernelsBitsForHostileValues)
+TEST_P(WideKernel, GivesThePairKernelsBitsForHostileValues)
 {
     for (const HostileRun& run : hostileRuns)
         for (const double rate : {22050.0, 44100.0, 192000.0})
             for (const bool stereo : {true, false})
             {
-                const Output expected = process(ShaperKernel::sse2, rate, stereo, run.blocks);
+                const Output expected = process(pairShaperKernel, rate, stereo, run.blocks);
                 const Output actual = process(GetParam(), rate, stereo, run.blocks);
                 const std::string what =
                     std::string(run.name) + " at " + std::to_string(rate) + " Hz" + (stereo ? "" : ", left alone");
@@ -143,32 +171,29 @@ TEST_P(WideKernel, GivesTheSse2KernelsBitsForHostileValues)
             }
 }
 
-// Loud noise, then about a minute of silence: every memory decays to where
-// plain arithmetic would reach subnormal numbers, which the kernels flush alike.
-TEST_P(WideKernel, GivesTheSse2KernelsBitsWhileTheSignalDecays)
+// The decaying signal: the wide kernels flush alike.
+TEST_P(WideKernel, GivesThePairKernelsBitsWhileTheSignalDecays)
 {
-    std::vector<Block> blocks(20, Block{{}, usualGains, 1.0});
-    const Block silence{fill(0.0f, 0.0f)};
-    blocks.insert(blocks.end(), 44100 * 60 / blockFrames, silence);
-
-    const Output expected = process(ShaperKernel::sse2, 44100.0, true, blocks);
+    const std::vector<Block> blocks = decayingSignal();
+    const Output expected = process(pairShaperKernel, 44100.0, true, blocks);
     const Output actual = process(GetParam(), 44100.0, true, blocks);
     expectSameBits(expected.left, actual.left, "left");
     expectSameBits(expected.right, actual.right, "right");
-    for (const float sample : actual.left)
-        ASSERT_NE(FP_SUBNORMAL, std::fpclassify(sample));
+    expectNoSubnormals(actual.left, "left");
 }
 
 INSTANTIATE_TEST_SUITE_P(ShaperKernel, WideKernel, ::testing::Values(ShaperKernel::avx2, ShaperKernel::avx512),
                          kernelInstanceName);
+#endif
 
 // prepare() takes the widest kernel the processor runs, unless VARNOKE_KERNEL
 // names another one it runs.
 TEST(ShaperKernelChoice, TakesTheWidestUnlessTheEnvironmentNamesAnother)
 {
-    const ShaperKernel widest = processorRuns(ShaperKernel::avx512) ? ShaperKernel::avx512
-                                : processorRuns(ShaperKernel::avx2) ? ShaperKernel::avx2
-                                                                    : ShaperKernel::sse2;
+    ShaperKernel widest = pairShaperKernel;
+    for (const ShaperKernel kernel : builtShaperKernels)
+        if (processorRuns(kernel))
+            widest = kernel;
     {
         ToneShaper shaper;
         shaper.prepare(44100.0);
@@ -182,7 +207,7 @@ TEST(ShaperKernelChoice, TakesTheWidestUnlessTheEnvironmentNamesAnother)
         EXPECT_STREQ(processorRunsKernel(name) ? name : shaperKernelName(widest), shaperKernelName(shaper.getKernel()))
             << name;
     }
-    for (const char* name : {"", "AVX2", "neon", "sse2 "})
+    for (const char* name : {"", "AVX2", "NEON", "sse2 ", otherFamilysKernelName})
     {
         const ForcedKernel forced(name);
         ToneShaper shaper;

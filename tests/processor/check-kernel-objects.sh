@@ -4,12 +4,16 @@
 # define no code but their entry points. Anything else they defined (an inline
 # function of a library header, say) could be picked by the linker for the
 # whole program, and the plain code would then run AVX instructions on a
-# processor without them. Usage: check-kernel-objects.sh OBJECT...
+# processor without them. Objects built for AArch64 are read with OBJDUMP
+# (aarch64-linux-gnu-objdump), where the fused forms are fmadd, fmsub,
+# fnmadd, fnmsub, fmla and fmls. Usage: [OBJDUMP=...] check-kernel-objects.sh OBJECT...
 set -euo pipefail
+objdump=${OBJDUMP:-objdump}
 status=0
 for object in "$@"; do
   name=$(basename "$object")
-  if objdump -d --no-show-raw-insn "$object" | grep -Eq '\s(v?f(n)?m(add|sub)|vfmaddsub|vfmsubadd)[0-9a-z]*\s'; then
+  if "$objdump" -d --no-show-raw-insn "$object" |
+    grep -Eq '\s(v?f(n)?m(add|sub)|vfmaddsub|vfmsubadd)[0-9a-z]*\s|\sfml[as](l2?)?\s'; then
     echo "$name: fused multiply-add instructions"
     status=1
   fi
@@ -23,7 +27,7 @@ for object in "$@"; do
   # stay if it holds no VEX or EVEX instruction.
   for symbol in $(nm --defined-only --extern-only "$object" | awk '$2 ~ /^[TWi]$/ { print $3 }'); do
     [[ "$(c++filt "$symbol")" == "varnoke::$wanted("* ]] && continue
-    if objdump -d --no-show-raw-insn --disassemble="$symbol" "$object" | grep -Eq '^\s+[0-9a-f]+:\s+v[a-z]'; then
+    if "$objdump" -d --no-show-raw-insn --disassemble="$symbol" "$object" | grep -Eq '^\s+[0-9a-f]+:\s+v[a-z]'; then
       echo "$name defines $(c++filt "$symbol") with wide instructions besides $wanted"
       status=1
     fi

@@ -6,18 +6,29 @@
 
 namespace varnoke::test
 {
-// The kernel names the plug-in accepts in VARNOKE_KERNEL, widest last.
+// The kernel names the plug-in accepts in VARNOKE_KERNEL on this processor
+// family, widest last, and a name of the other family's, which it refuses.
+#if defined(__x86_64__) || defined(_M_X64)
 inline const char* const kernelNames[] = {"sse2", "avx2", "avx512"};
+inline const char* const otherFamilysKernelName = "neon";
+#else
+inline const char* const kernelNames[] = {"neon"};
+inline const char* const otherFamilysKernelName = "sse2";
+#endif
 
 // Whether this processor runs the named kernel: the test's own reading of the
 // processor, independent of the plug-in's.
 inline bool processorRunsKernel(const std::string& name)
 {
+#if defined(__x86_64__) || defined(_M_X64)
     if (name == "avx2")
         return __builtin_cpu_supports("avx2");
     if (name == "avx512")
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
     return name == "sse2";
+#else
+    return name == "neon";
+#endif
 }
 
 // Why a test of the named kernel is skipped here.
