@@ -11,10 +11,11 @@
 # host's default scan finds the VST3 bundle, purges it and checks that nothing
 # of it is left. Nothing is installed on this machine.
 #
-# The root lives in a mount and process namespace of its own: its mounts
-# (/proc, /dev and the two caches below, nothing else) and every process in
-# it end with the check, also when it is killed, and the root is removed
-# afterwards (a root left by a killed run is removed by the next run).
+# The root lives in a mount and process namespace of its own
+# (scripts/lib/throwaway-root.sh): its mounts (/proc, /dev and the two caches
+# below, nothing else) and every process in it end with the check, also when
+# it is killed, and the root is removed afterwards (a root left by a killed
+# run is removed by the next run).
 # Downloads and compilations are kept for the next run: apt's archive and
 # ccache's folder are bind-mounted from CACHE_DIR
 # (VARNOKE_FRESH_MACHINE_CACHE, default ~/.cache/varnoke/fresh-machine).
@@ -59,110 +60,28 @@ if [[ -n "$deb" && (-z "$lv2_uri" || -z "$format_tests") ]]; then
   exit 2
 fi
 
-skip() {
-  echo "SKIPPED: $*"
-  [[ "${VARNOKE_FRESH_MACHINE_REQUIRED:-}" == 1 ]] && { echo "FAILED: the check is required here"; exit 1; }
-  exit 77
-}
-for tool in mmdebstrap unshare chroot git flock; do
-  command -v "$tool" >/dev/null || skip "the fresh-machine check needs $tool; scripts/install-dependencies.sh test installs it."
-done
-if [[ $(id -u) -ne 0 ]]; then
-  if command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
-    cache=${VARNOKE_FRESH_MACHINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/varnoke/fresh-machine}
-    exec sudo -n env VARNOKE_FRESH_MACHINE_CACHE="$cache" "$0" "${args[@]}"
-  fi
-  skip "making a Debian root needs root or passwordless sudo"
-fi
-
-# Everything below runs in namespaces of its own: a private mount namespace,
-# and a process namespace whose processes all end when this script does.
-if [[ "${VARNOKE_FRESH_MACHINE_NAMESPACE:-}" != inside ]]; then
-  unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
-    env VARNOKE_FRESH_MACHINE_NAMESPACE=inside "$0" "${args[@]}" &
-  namespace=$!
-  # unshare leaves INT and TERM to the check inside, which ends every process
-  # there, unmounts and removes the root; a KILL of unshare ends them all too.
-  trap 'pkill -TERM -P "$namespace" || true' INT TERM HUP
-  status=0
-  wait "$namespace" || status=$?
-  while kill -0 "$namespace" 2>/dev/null; do
-    status=0
-    wait "$namespace" || status=$?
-  done
-  exit "$status"
-fi
+required_variable=VARNOKE_FRESH_MACHINE_REQUIRED
+cache_variable=VARNOKE_FRESH_MACHINE_CACHE
+cache=${VARNOKE_FRESH_MACHINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/varnoke/fresh-machine}
+# shellcheck source=lib/throwaway-root.sh
+. "$repo/scripts/lib/throwaway-root.sh"
+require_root_tools git
+enter_namespaces "${args[@]}"
 
 commit=$(git -C "$repo" rev-parse --verify "$commit^{commit}")
 [[ -z "$(git -C "$repo" status --porcelain --untracked-files=no)" ]] ||
   echo "Note: the tree has uncommitted changes; the check uses commit $commit alone."
-cache=${VARNOKE_FRESH_MACHINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/varnoke/fresh-machine}
-mkdir -p "$cache/apt-archives/partial" "$cache/ccache" "$cache/roots"
-# One check at a time per cache; with the lock held, any root found is a
-# killed run's (its namespaces, and so its mounts, ended with it).
-exec {lock}>"$cache/lock"
-flock "$lock"
+mkdir -p "$cache/ccache"
+prepare_root_folder
 
 user=newcomer
 uid=4242
-started=$SECONDS
-step() {
-  printf '\n--- %s (at %d s)\n' "$*" $((SECONDS - started))
-}
 failures=0
 fail() {
   echo "FAILED: $*"
   failures=$((failures + 1))
 }
 
-# Removes a root, never crossing into a file system mounted below it.
-remove_root() {
-  local dir=$1
-  [[ -d "$dir" ]] || return 0
-  local mounted
-  mounted=$(findmnt -rn -o TARGET | awk -v dir="$dir" 'index($0, dir "/") == 1 || $0 == dir')
-  if [[ -n "$mounted" ]]; then
-    echo "Not removing $dir: still mounted there: $mounted" >&2
-    return 1
-  fi
-  rm -rf --one-file-system "$dir"
-}
-for stale in "$cache"/roots/*; do
-  [[ -d "$stale" ]] || continue
-  echo "Removing a root left by a killed run: $stale"
-  remove_root "$stale"
-done
-
-root=$(mktemp -d "$cache/roots/root.XXXXXX")
-chmod 755 "$root"
-cleanup() {
-  local status=$?
-  # This script is the first process of its process namespace: every other
-  # process in it (a build in the root, apt) ends here, before the root goes.
-  if (($$ == 1)); then
-    kill -KILL -1 2>/dev/null || true
-    wait 2>/dev/null || true
-  fi
-  findmnt -rn -o TARGET | awk -v dir="$root" 'index($0, dir "/") == 1' | sort -r | while read -r target; do
-    umount -l "$target" || true
-  done
-  remove_root "$root" || status=1
-  exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-# Runs a long step in the background and waits for it, so that a signal
-# reaches this script's trap at once instead of after the step.
-interruptibly() {
-  "$@" &
-  wait $!
-}
-
-# In the root: as root, or as the new user with a login shell.
-in_root() {
-  chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root DEBIAN_FRONTEND=noninteractive "$@"
-}
 as_user() {
   chroot "$root" runuser -l "$user" -c "$1"
 }
@@ -174,30 +93,7 @@ apt_in_root() {
 }
 
 step "making a minimal Debian root with mmdebstrap"
-# The machine's source files, as apt reads them.
-source_list=
-source_parts=
-eval "$(apt-config shell source_list Dir::Etc::SourceList/f source_parts Dir::Etc::SourceParts/d)"
-sources=()
-[[ -n "$source_list" && -s "$source_list" ]] && sources+=("$source_list")
-for file in "${source_parts%/}"/*.list "${source_parts%/}"/*.sources; do
-  name=$(basename "$file")
-  [[ -f "$file" && "$name" =~ ^[A-Za-z0-9_.-]+$ && "$name" != varnoke-deb-src.* ]] && sources+=("$file")
-done
-((${#sources[@]})) || { echo "apt reads no source file on this machine" >&2; exit 1; }
-# The options with which this machine reaches them (proxies, release-file dates).
-aptopts=()
-while IFS= read -r option; do
-  aptopts+=(--aptopt="$option")
-done < <(apt-config dump | grep -E '^Acquire::((Check-Valid-Until|Check-Date)|(http|https|ftp)::Proxy)( |::)' || true)
-suite=$(. /etc/os-release && echo "${VERSION_CODENAME:?}")
-interruptibly mmdebstrap --quiet --variant=minbase --include=ca-certificates,git,sudo "${aptopts[@]}" \
-  --skip=essential/unlink --skip=cleanup/apt/cache \
-  --setup-hook='mkdir -p "$1/var/cache/apt/archives"' \
-  --setup-hook="mount --bind '$cache/apt-archives' \"\$1/var/cache/apt/archives\"" \
-  "$suite" "$root" "${sources[@]}"
-# Name resolution as on this machine, for apt inside.
-cp -L /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+make_debian_root --include=ca-certificates,git,sudo
 
 step "a new user with sudo, and the commit under test cloned into the home"
 in_root useradd --create-home --uid "$uid" --user-group --shell /bin/bash "$user"

@@ -3,10 +3,11 @@
 # Installing packages is all it does to the system: what the tests need beyond
 # packages (apt's source indexes for the Windows build, a locale with a decimal
 # comma) is made in the build folders.
-# Usage: scripts/install-dependencies.sh [build|test|windows|package]
+# Usage: scripts/install-dependencies.sh [build|test|windows|package|arm64]
 #   test also installs the test tools and the Windows cross-build (CI runs the Windows tests);
 #   windows installs the build packages and the Windows cross-build only;
-#   package the build packages and what the Debian package is made with (scripts/package.sh).
+#   package the build packages and what the Debian package is made with (scripts/package.sh);
+#   arm64 what the arm64 cross-build and its checks need here (scripts/build-arm64.sh).
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config juce-modules-source fst-dev libflac-dev libvorbis-dev fonts-dejavu-core
@@ -40,6 +41,10 @@ test_packages+=(mmdebstrap)
 # Varnoke.dll cross-built with mingw-w64 and tested under Wine (scripts/build-windows.sh);
 # libpng and libjpeg-turbo are built from Debian's source packages (dpkg-dev unpacks them);
 # makensis (nsis) builds the installer.
+# The arm64 cross-build runs in a throwaway root (mmdebstrap), its checks run
+# the arm64 programs under qemu-user, on signals made with sox.
+arm64_packages=(mmdebstrap git qemu-user-static sox python3)
+test_packages+=("${arm64_packages[@]}")
 windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev xvfb nsis
   googletest)
 
@@ -49,6 +54,7 @@ case "$mode" in
   test) wanted+=("${test_packages[@]}" "${windows_packages[@]}") ;;
   windows) wanted+=("${windows_packages[@]}") ;;
   package) wanted+=("${package_packages[@]}") ;;
+  arm64) wanted=("${arm64_packages[@]}") ;;
 esac
 
 missing=()

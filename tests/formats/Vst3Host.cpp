@@ -152,7 +152,8 @@ std::string builtBundleLibrary()
     // Another build of the bundle (such as an earlier release's) may be tried with the same tests.
     if (const char* other = std::getenv("VARNOKE_TEST_VST3_LIBRARY"); other != nullptr && *other != 0)
         return other;
-    return (std::filesystem::path(VARNOKE_VST3_BUNDLE) / "Contents" / VARNOKE_VST3_ARCHITECTURE / "Varnoke.so").string();
+    return (std::filesystem::path(VARNOKE_VST3_BUNDLE) / "Contents" / VARNOKE_VST3_ARCHITECTURE / "Varnoke.so")
+        .string();
 }
 
 std::unique_ptr<Module> Module::load(const std::string& libraryPath, std::string& whyNot)

@@ -135,7 +135,8 @@ TEST_F(Vst3PluginTest, ScanShowsVarnokeByOstrelundAsAStereoEffect)
 // one JUCE would derive from the VST 2 ID.
 TEST_F(Vst3PluginTest, TheFactoryAnnouncesTheFixedClassIds)
 {
-    const auto library = std::filesystem::path(VARNOKE_VST3_BUNDLE) / "Contents" / VARNOKE_VST3_ARCHITECTURE / "Varnoke.so";
+    const auto library =
+        std::filesystem::path(VARNOKE_VST3_BUNDLE) / "Contents" / VARNOKE_VST3_ARCHITECTURE / "Varnoke.so";
     void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(nullptr, handle) << dlerror();
     auto moduleEntry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));

@@ -26,8 +26,10 @@ namespace
 bool readInterleaved(const char* path, StereoSignal& signal)
 {
     std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
     std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (!file.eof() || bytes.size() % (2 * sizeof(float)) != 0)
+    if (file.bad() || bytes.size() % (2 * sizeof(float)) != 0)
         return false;
     const std::size_t frames = bytes.size() / (2 * sizeof(float));
     std::vector<float> samples(2 * frames);
@@ -49,7 +51,8 @@ bool writeInterleaved(const char* path, const StereoSignal& signal)
         samples.push_back(signal.right[i]);
     }
     std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(samples.size() * sizeof(float)));
+    file.write(reinterpret_cast<const char*>(samples.data()),
+               static_cast<std::streamsize>(samples.size() * sizeof(float)));
     return static_cast<bool>(file.flush());
 }
 }  // namespace
