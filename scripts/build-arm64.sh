@@ -14,7 +14,8 @@
 # (VARNOKE_ARM64_CACHE, default ~/.cache/varnoke/arm64). JUCE's code
 # generator runs on the build machine: it comes from the amd64 JUCE package.
 #
-# With --check X86_RENDER the same root then runs, under qemu-user: the unit
+# With --check X86_RENDER the same root then runs, under this machine's
+# qemu-user (qemu-aarch64-static, bind-mounted into the root): the unit
 # tests of the signal path and processor, cross-built; varnoke-render, a VST3
 # host of the tests (varnoke-vst3-render) and Debian's lv2apply for arm64 on
 # the demo and a table of inputs and knob settings at 44.1, 48 and 96 kHz,
@@ -70,14 +71,29 @@ fail() {
 }
 
 step "making a Debian root with arm64 as a foreign architecture (mmdebstrap)"
-# The build machine's tools (amd64), JUCE's package with its code generator
-# (amd64: its modules are sources), and the arm64 libraries and headers.
-tools=(ca-certificates git cmake ninja-build ccache file dpkg-dev crossbuild-essential-arm64 qemu-user-static
-  juce-modules-source fst-dev)
+# The build machine's tools (amd64) and the arm64 libraries and headers.
+# locales: the definitions the state tests compile a decimal-comma locale from.
+tools=(ca-certificates git cmake ninja-build ccache file dpkg-dev crossbuild-essential-arm64 fst-dev locales)
 arm64=(pkgconf libflac-dev libvorbis-dev libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev libx11-dev libxext-dev
-  libxrandr-dev libxinerama-dev libxcursor-dev lv2-dev libgtest-dev liblilv-dev lilv-utils)
-include=$(printf '%s,' "${tools[@]}" "${arm64[@]/%/:arm64}")
-make_debian_root --architectures=amd64,arm64 --include="${include%,}"
+  libxrandr-dev libxinerama-dev libxcursor-dev lv2-dev libgtest-dev liblilv-dev lilv-utils libstdc++6)
+# JUCE's package (amd64: its modules are sources, and its code generator,
+# juceaide, runs on the build machine) is unpacked alone, beside the
+# libraries juceaide loads: its dependencies are the amd64 development
+# packages of JUCE's other modules (GTK, WebKit, ALSA), half of the root,
+# which an arm64 build never uses.
+juceaide_libraries=(libfreetype6 libpng16-16 libjpeg62-turbo zlib1g libstdc++6)
+include=$(printf '%s,' "${tools[@]}" "${juceaide_libraries[@]}" "${arm64[@]/%/:arm64}")
+make_debian_root --architectures=amd64,arm64 --include="${include%,}" --skip=cleanup/apt/lists
+for package in juce-modules-source juce-modules-source-data; do
+  file=$(in_root apt-cache show --no-all-versions "$package:amd64" 2>/dev/null | awk '/^Filename:/ { print $2 }')
+  [[ -n "$file" ]] || { echo "apt in the root knows no $package" >&2; exit 1; }
+  deb=$cache/apt-archives/$(basename "$file")
+  if [[ ! -s "$deb" ]]; then
+    in_root sh -c "cd /tmp && apt-get download -q '$package:amd64'" >/dev/null 2>&1
+    cp "$root/tmp/${package}_"*_amd64.deb "$deb"
+  fi
+  dpkg-deb -x "$deb" "$root"
+done
 
 step "the commit under test, and the cross-build"
 git clone --quiet --no-hardlinks --no-checkout "$repo" "$root/src"
@@ -86,6 +102,12 @@ mkdir -p "$root/ccache"
 mount -t proc proc "$root/proc"
 mount --bind /dev "$root/dev"
 mount --bind "$cache/ccache" "$root/ccache"
+if [[ -n "$x86_render" ]]; then
+  # This machine's qemu-user runs the arm64 programs in the root (the build
+  # lists the unit tests with it too).
+  touch "$root/usr/bin/qemu-aarch64-static"
+  mount --bind "$(command -v qemu-aarch64-static)" "$root/usr/bin/qemu-aarch64-static"
+fi
 build_in_root() {
   in_root env CCACHE_DIR=/ccache bash -c "$1" >>"$cache/build.log" 2>&1 || {
     tail -n 40 "$cache/build.log"
@@ -110,8 +132,8 @@ mkdir -p "$output"
 cp -a "$root/build/plugin/Varnoke.so" "$root/build/VST3/Varnoke.vst3" "$root/build/LV2/Varnoke.lv2" \
   "$root/build/bin/varnoke-render" "$deb" "$output/"
 chown -R --reference="$repo" "$output"
-file "$output/Varnoke.so" "$output/Varnoke.vst3/Contents/aarch64-linux/Varnoke.so" "$output/Varnoke.lv2/Varnoke.so" \
-  "$output/varnoke-render" | sed "s|$output/||"
+in_root file /build/plugin/Varnoke.so /build/VST3/Varnoke.vst3/Contents/aarch64-linux/Varnoke.so \
+  /build/LV2/Varnoke.lv2/Varnoke.so /build/bin/varnoke-render
 dpkg-deb -f "$deb" Package Version Architecture Depends
 
 if [[ -n "$x86_render" ]]; then

@@ -26,7 +26,8 @@ PY
 
 step "the unit tests of the signal path and processor, on the emulated arm64 processor"
 for program in varnoke_processor_tests varnoke_core_tests; do
-  if qemu_in_root "/build/tests/$program" --gtest_brief=1 >"$work/$program.log" 2>&1; then
+  if in_root env LOCPATH=/build/locales qemu-aarch64-static "/build/tests/$program" --gtest_brief=1 \
+    >"$work/$program.log" 2>&1; then
     tail -n 1 "$work/$program.log"
   else
     tail -n 40 "$work/$program.log"

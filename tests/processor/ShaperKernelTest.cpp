@@ -117,13 +117,6 @@ Output process(ShaperKernel kernel, double rate, bool stereo, const std::vector<
     return output;
 }
 
-void expectSameBits(const std::vector<float>& expected, const std::vector<float>& actual, const std::string& what)
-{
-    ASSERT_EQ(expected.size(), actual.size()) << what;
-    for (size_t i = 0; i < expected.size(); ++i)
-        ASSERT_SAME_BITS(expected[i], actual[i]) << what << ", sample " << i;
-}
-
 // Loud noise, then about a minute of silence: every memory decays to where
 // plain arithmetic would reach subnormal numbers, which the kernels flush.
 std::vector<Block> decayingSignal()
@@ -152,6 +145,13 @@ TEST(PairKernel, FlushesSubnormalsWhileTheSignalDecays)
 }
 
 #if defined(__x86_64__) || defined(_M_X64)
+void expectSameBits(const std::vector<float>& expected, const std::vector<float>& actual, const std::string& what)
+{
+    ASSERT_EQ(expected.size(), actual.size()) << what;
+    for (size_t i = 0; i < expected.size(); ++i)
+        ASSERT_SAME_BITS(expected[i], actual[i]) << what << ", sample " << i;
+}
+
 class WideKernel : public PerKernelTest
 {
 };
