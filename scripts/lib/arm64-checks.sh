@@ -46,10 +46,10 @@ rates=(44100 48000 96000)
 for rate in "${rates[@]}"; do
   dir=$work/in/$rate
   mkdir -p "$dir"
-  sox -q "$work/demo.wav" -e floating-point -b 32 -c 2 "$dir/demo.wav" rate -h "$rate" trim 0 2
-  sox -q -n -r "$rate" -e floating-point -b 32 -c 2 "$dir/noise.wav" synth 1 whitenoise
-  sox -q -n -r "$rate" -e floating-point -b 32 -c 2 "$dir/sweep.wav" synth 1 sine 20-20000 sine 20000-20
-  sox -q -n -r "$rate" -e floating-point -b 32 -c 2 "$dir/burst.wav" synth 0.05 pinknoise pad 0 2.5
+  sox -V1 "$work/demo.wav" -e floating-point -b 32 -c 2 "$dir/demo.wav" rate -h "$rate" trim 0 2
+  sox -V1 -n -r "$rate" -e floating-point -b 32 -c 2 "$dir/noise.wav" synth 1 whitenoise vol 0.7
+  sox -V1 -n -r "$rate" -e floating-point -b 32 -c 2 "$dir/sweep.wav" synth 1 sine 20-20000 sine 20000-20
+  sox -V1 -n -r "$rate" -e floating-point -b 32 -c 2 "$dir/burst.wav" synth 0.05 pinknoise pad 0 2.5
 done
 # Knob settings: Low Contour, Process, Output (0 to 1).
 knob_settings=("0.4 0.7 0.6" "1 1 1" "0 0 0.5" "0.15 0.9 0.35")
@@ -72,7 +72,11 @@ for setting in "${knob_settings[@]}"; do
     actual=$work/vst2/$rate/$name
     mkdir -p "$expected" "$actual" "$work/vst3/$rate/$name" "$work/lv2/$rate/$name"
     "$x86_render" "$work/in/$rate"/*.wav -o "$expected/" "${knobs[@]}" >/dev/null
-    qemu_in_root /build/bin/varnoke-render --jobs 2 "/check/in/$rate"/*.wav -o "/check/vst2/$rate/$name/" "${knobs[@]}" \
+    inputs=()
+    for input in "$work/in/$rate"/*.wav; do
+      inputs+=("/check/in/$rate/$(basename "$input")")
+    done
+    qemu_in_root /build/bin/varnoke-render --jobs 2 "${inputs[@]}" -o "/check/vst2/$rate/$name/" "${knobs[@]}" \
       >/dev/null || fail "arm64 varnoke-render failed at $rate Hz, knobs $setting"
     for input in "$work/in/$rate"/*.wav; do
       signal=$(basename "$input" .wav)
