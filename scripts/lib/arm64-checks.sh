@@ -108,5 +108,22 @@ if info=$(qemu_in_root /usr/bin/lv2info "$uri" 2>&1); then
 else
   fail "lv2info cannot read the bundle: $info"
 fi
+
+step "the arm64 package: installed in the root with apt-get, its tool renders the demo"
 [[ "$(dpkg-deb -f "$deb" Architecture)" == arm64 ]] || fail "the package is not for arm64"
 [[ -n "$(dpkg-deb -f "$deb" Depends)" ]] || fail "the package has no dependencies (dpkg-shlibdeps found none)"
+dpkg-deb -c "$deb" | grep -q ' \./usr/lib/vst3/Varnoke\.vst3/Contents/aarch64-linux/Varnoke\.so$' ||
+  fail "the package has no Varnoke.vst3/Contents/aarch64-linux/Varnoke.so"
+cp "$deb" "$work/"
+if in_root apt-get install -y -q -o Dpkg::Use-Pty=0 --no-install-recommends "/check/$(basename "$deb")" \
+  >"$work/apt.log" 2>&1; then
+  info=$(qemu_in_root /usr/bin/varnoke-render --info 2>&1) || fail "the installed varnoke-render --info failed: $info"
+  grep -qx 'Plug-in      /usr/lib/vst/Varnoke.so' <<<"$info" || fail "--info did not load /usr/lib/vst/Varnoke.so: $info"
+  qemu_in_root /usr/bin/varnoke-render -o /check/installed-demo.wav >/dev/null ||
+    fail "the installed varnoke-render did not render the demo"
+  cmp -s "$work/demo.wav" "$work/installed-demo.wav" || fail "the installed arm64 tool renders the demo differently"
+  echo "installed: $(in_root dpkg-query -W -f='${Package} ${Version} ${Architecture}' varnoke)"
+else
+  tail -n 20 "$work/apt.log"
+  fail "apt-get cannot install the arm64 package in the root"
+fi
