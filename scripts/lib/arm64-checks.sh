@@ -112,7 +112,8 @@ fi
 step "the arm64 package: installed in the root with apt-get, its tool renders the demo"
 [[ "$(dpkg-deb -f "$deb" Architecture)" == arm64 ]] || fail "the package is not for arm64"
 [[ -n "$(dpkg-deb -f "$deb" Depends)" ]] || fail "the package has no dependencies (dpkg-shlibdeps found none)"
-dpkg-deb -c "$deb" | grep -q ' \./usr/lib/vst3/Varnoke\.vst3/Contents/aarch64-linux/Varnoke\.so$' ||
+contents=$(dpkg-deb -c "$deb")
+grep -q ' \./usr/lib/vst3/Varnoke\.vst3/Contents/aarch64-linux/Varnoke\.so$' <<<"$contents" ||
   fail "the package has no Varnoke.vst3/Contents/aarch64-linux/Varnoke.so"
 cp "$deb" "$work/"
 if in_root apt-get install -y -q -o Dpkg::Use-Pty=0 --no-install-recommends "/check/$(basename "$deb")" \
