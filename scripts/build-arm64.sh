@@ -87,12 +87,12 @@ make_debian_root --architectures=amd64,arm64 --include="${include%,}" --skip=cle
 for package in juce-modules-source juce-modules-source-data; do
   file=$(in_root apt-cache show --no-all-versions "$package:amd64" 2>/dev/null | awk '/^Filename:/ { print $2 }')
   [[ -n "$file" ]] || { echo "apt in the root knows no $package" >&2; exit 1; }
-  deb=$cache/apt-archives/$(basename "$file")
-  if [[ ! -s "$deb" ]]; then
+  archive=$cache/apt-archives/$(basename "$file")
+  if [[ ! -s "$archive" ]]; then
     in_root sh -c "cd /tmp && apt-get download -q '$package:amd64'" >/dev/null 2>&1
-    cp "$root/tmp/${package}_"*_amd64.deb "$deb"
+    cp "$root/tmp/${package}_"*_amd64.deb "$archive"
   fi
-  dpkg-deb -x "$deb" "$root"
+  dpkg-deb -x "$archive" "$root"
 done
 
 step "the commit under test, and the cross-build"
