@@ -14,7 +14,7 @@ namespace varnoke::core
 struct FactoryPreset
 {
     const char* name;  // as users see it; at most 27 characters (a .fxp program name)
-    const char* slug;  // the name in URIs: lower case, words joined by '-'
+    const char* slug;  // the name in URIs: lower case, words joined by "_"
     // The positions in the order of hostParameters (Low Contour, Process, Output).
     std::array<float, numHostParameters> positions;
 };
@@ -26,7 +26,7 @@ inline constexpr std::array<FactoryPreset, 6> factoryPresets{{
     // The defaults: the signal passes unchanged.
     {"Flat", "flat", {0.0f, 0.0f, 0.5f}},
     // +6.0 dB below 700 Hz, the output 3.1 dB down.
-    {"Warm low end", "warm-low-end", {0.2f, 0.0f, 0.35f}},
+    {"Warm low end", "warm_low_end", {0.2f, 0.0f, 0.35f}},
     // +3.5 dB above 700 Hz, the output 1.9 dB down.
     {"Presence", "presence", {0.0f, 0.1f, 0.4f}},
     // +9.5 dB above 700 Hz, the output 6.0 dB down.
