@@ -54,6 +54,19 @@ int programAt(double normalized) noexcept
     return FromNormalized<double>(std::min(1.0, normalized), core::numFactoryPresets - 1);
 }
 
+double programChangeValue(int program) noexcept
+{
+    return ToNormalized<double>(program, core::numFactoryPresets - 1);
+}
+
+std::optional<int> programWithPositions(const std::array<float, 3>& positions) noexcept
+{
+    for (int program = 0; program < core::numFactoryPresets; ++program)
+        if (core::factoryPresets[static_cast<std::size_t>(program)].positions == positions)
+            return program;
+    return std::nullopt;
+}
+
 std::optional<std::array<float, 3>> programPositions(int program) noexcept
 {
     if (program < 0 || program >= core::numFactoryPresets)

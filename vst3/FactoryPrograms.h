@@ -29,6 +29,12 @@ Steinberg::Vst::Parameter* createProgramChangeParameter();
 // The program a normalized value of the program-change parameter selects.
 int programAt(double normalized) noexcept;
 
+// The normalized value of the program-change parameter that selects a program.
+double programChangeValue(int program) noexcept;
+
+// The program whose positions are exactly these, or nothing.
+std::optional<int> programWithPositions(const std::array<float, 3>& positions) noexcept;
+
 // A program's knob positions in the order of the host parameters; nothing for an index outside the bank.
 std::optional<std::array<float, 3>> programPositions(int program) noexcept;
 }  // namespace varnoke::vst3

@@ -160,6 +160,10 @@ tresult PLUGIN_API Vst3Controller::setComponentState(IBStream* state)
             else
                 setParamNormalized(row.id, static_cast<double>(knobs[row.processorIndex]));
         }
+        // The state keeps no program: the one whose positions it holds, or the
+        // first (as in a new instance), without applying it.
+        const auto program = programWithPositions({knobs[0], knobs[1], knobs[2]});
+        EditControllerEx1::setParamNormalized(programChangeId, programChangeValue(program.value_or(0)));
         if (auto* handler = getComponentHandler())
             handler->restartComponent(kParamValuesChanged);
         return kResultOk;

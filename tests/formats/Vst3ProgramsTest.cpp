@@ -202,3 +202,40 @@ TEST_F(Vst3ProgramsTest, TheSameProgramAgainLeavesTheKnobsAlone)
 }
 }  // namespace
 }  // namespace varnoke::test::vst3
+
+namespace varnoke::test::vst3
+{
+namespace
+{
+// The saved state holds the knobs, not a program: after a restore the
+// program-change parameter names the program with exactly those positions, or
+// the first one, as in a new instance; the knobs stay as restored.
+TEST_F(Vst3ProgramsTest, ARestoredStateShowsTheProgramItsKnobsAreAt)
+{
+    const struct
+    {
+        KnobSettings knobs;
+        int32 program;
+    } cases[] = {
+        {{0.2f, 0.2f, 0.3f}, 4},        // Smile
+        {{0.0f, 0.4f, 0.25f}, 3},       // Bright
+        {{0.2f, 0.2f, 0.31f}, 0},       // near Smile, but no program's
+        {{0.123f, 0.456f, 0.789f}, 0},  // none
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.program);
+        ASSERT_EQ(kResultOk, instance->controller().setParamNormalized(programChange, programValue(2)));
+        edits.calls.clear();
+        auto restored = vst2.chunkFor(c.knobs);
+        ASSERT_EQ(kResultOk, instance->restoreState(restored));
+        MemoryStream state(instance->componentState());
+        ASSERT_EQ(kResultOk, instance->controller().setComponentState(&state));
+        EXPECT_EQ(programValue(c.program), instance->controller().getParamNormalized(programChange));
+        EXPECT_EQ(c.knobs.lowContour, static_cast<float>(instance->controller().getParamNormalized(lowContour)));
+        EXPECT_EQ(c.knobs.output, static_cast<float>(instance->controller().getParamNormalized(output)));
+        EXPECT_TRUE(edits.calls.empty());
+    }
+}
+}  // namespace
+}  // namespace varnoke::test::vst3
