@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Windows installer as a user runs it, under Wine in a fresh prefix:
 # a silent install puts Varnoke.dll and the Varnoke.vst3 bundle where hosts
-# scan and lists the product among the installed programs; the Windows test
+# scan, the factory presets' .fxp files beside the DLL, and lists the product
+# among the installed programs; the Windows test
 # host loads the installed DLL from there and its output equals Varnoke.so's
 # bit for bit; a silent uninstall leaves no file, folder or registry entry.
-# Once more with another VST 2 folder, as the installer's directory page allows.
+# Once more with another VST 2 folder, as the installer's directory page
+# allows; there a preset the user saved among the factory ones stays.
 # Usage: installer-test.sh WINDOWS_BUILD_DIR LINUX_DLL_TESTS WORK_DIR PRODUCT VENDOR VERSION
 #   LINUX_DLL_TESTS: the Linux program that compares a Windows output with Varnoke.so's.
 # Exits 77 (skipped) when mingw-w64, Wine or makensis is not installed.
