@@ -97,6 +97,10 @@ screenshot() {
     cp "$out" "$work/previous.png"
     previous=$work/previous.png
   done
+  # jalv's whole window too, its menu and the editor in it.
+  local toplevel
+  toplevel=$(xwininfo -root -tree | awk '/"Varnoke[^"]*": \("jalv/ { print $1; exit }')
+  [[ -n "$toplevel" ]] && import -window "$toplevel" "${out%.png}-window.png"
   stop_jalv
 }
 
