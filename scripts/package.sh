@@ -25,8 +25,10 @@ if [[ "$what" == deb || "$what" == all ]]; then
   if [[ ! -f "$build/CMakeCache.txt" ]]; then
     cmake --preset default -B "$build" >/dev/null
   fi
-  # What the install rules take: the three plug-ins, the tool and its manual page.
-  cmake --build "$build" --target Varnoke Varnoke_VST3 Varnoke_LV2 varnoke-render varnoke_package_docs
+  # What the install rules take: the three plug-ins, the tool and its manual
+  # page, the factory presets' .fxp files.
+  cmake --build "$build" --target Varnoke Varnoke_VST3 Varnoke_LV2 varnoke-render varnoke_package_docs \
+    varnoke_fxp_presets
   rm -f "$build"/packages/*.deb
   (cd "$build" && cpack --config CPackConfig.cmake >/dev/null)
   deb=$(find "$build/packages" -maxdepth 1 -name '*.deb' -print -quit)

@@ -3,6 +3,7 @@
 #include "ComponentState.h"
 #include "ControllerMessages.h"
 #include "EditorView.h"
+#include "FactoryPrograms.h"
 #include "PluginParts.h"
 #include "StreamReading.h"
 
@@ -89,7 +90,7 @@ FUnknown* Vst3Controller::create(void*)
 
 tresult PLUGIN_API Vst3Controller::initialize(FUnknown* context)
 {
-    const tresult result = EditController::initialize(context);
+    const tresult result = EditControllerEx1::initialize(context);
     if (result != kResultOk)
         return result;
 
@@ -98,6 +99,18 @@ tresult PLUGIN_API Vst3Controller::initialize(FUnknown* context)
         if (parameters.getParameterCount() == 0)
             for (const auto& row : parameterRows())
                 parameters.addParameter(new TableParameter(row));
+
+        // One unit, the root, with the factory presets as its program list;
+        // its program-change parameter comes after the knobs and bypass.
+        if (getUnitCount() == 0)
+        {
+            String128 unitName{};
+            UString(unitName, str16BufferSize(String128)).fromAscii("Root");
+            addUnit(new Unit(unitName, kRootUnitId, kNoParentUnitId, factoryProgramListId));
+            addProgramList(createFactoryProgramList());
+            if (parameters.getParameter(programChangeId) == nullptr)
+                parameters.addParameter(createProgramChangeParameter());
+        }
 
         if (windowModel == nullptr)
         {
@@ -119,7 +132,7 @@ tresult PLUGIN_API Vst3Controller::initialize(FUnknown* context)
 tresult PLUGIN_API Vst3Controller::terminate()
 {
     endGestures(true);
-    return EditController::terminate();
+    return EditControllerEx1::terminate();
 }
 
 tresult PLUGIN_API Vst3Controller::setComponentState(IBStream* state)
@@ -147,6 +160,10 @@ tresult PLUGIN_API Vst3Controller::setComponentState(IBStream* state)
             else
                 setParamNormalized(row.id, static_cast<double>(knobs[row.processorIndex]));
         }
+        // The state keeps no program: the one whose positions it holds, or the
+        // first (as in a new instance), without applying it.
+        const auto program = programWithPositions({knobs[0], knobs[1], knobs[2]});
+        EditControllerEx1::setParamNormalized(programChangeId, programChangeValue(program.value_or(0)));
         if (auto* handler = getComponentHandler())
             handler->restartComponent(kParamValuesChanged);
         return kResultOk;
@@ -177,6 +194,18 @@ tresult PLUGIN_API Vst3Controller::getParameterInfo(int32 index, ParameterInfo& 
 
 tresult PLUGIN_API Vst3Controller::setParamNormalized(ParamID id, ParamValue value)
 {
+    if (id == programChangeId)
+    {
+        // Hosts that hand every value back (a project restored, a parameter
+        // sync) leave the knobs alone: only a change of program applies one.
+        const int before = programAt(getParamNormalized(id));
+        const tresult result = EditControllerEx1::setParamNormalized(id, value);
+        const int program = programAt(getParamNormalized(id));
+        if (result == kResultOk && program != before)
+            applyProgram(program);
+        return result;
+    }
+
     const tresult result = EditController::setParamNormalized(id, value);
     const ParameterRow* row = findParameter(id);
     if (result != kResultOk || row == nullptr || settingFromWindow)
@@ -245,6 +274,23 @@ void Vst3Controller::endGestures(bool evenWhileMouseHeld)
     for (std::size_t i = 0; i < gestureOpen.size(); ++i)
         if (std::exchange(gestureOpen[i], false))
             endEdit(parameterRows()[i].id);
+}
+
+void Vst3Controller::applyProgram(int program)
+{
+    const auto positions = programPositions(program);
+    if (!positions)
+        return;
+    for (const auto& row : parameterRows())
+    {
+        if (row.processorIndex == bypassIndex)
+            continue;
+        const auto value = static_cast<double>((*positions)[static_cast<std::size_t>(row.processorIndex)]);
+        setParamNormalized(row.id, value);
+        beginEdit(row.id);
+        performEdit(row.id, getParamNormalized(row.id));
+        endEdit(row.id);
+    }
 }
 
 void Vst3Controller::GestureEnd::timerCallback()

@@ -13,11 +13,12 @@
 namespace varnoke::vst3
 {
 // The edit controller: the parameters as hosts list, show and automate them,
-// and the window. The window works on a processor of the controller's own (it
+// the factory presets as a program list (IUnitInfo, FactoryPrograms.h), and
+// the window. The window works on a processor of the controller's own (it
 // never processes audio) that holds the values the controller shows: a knob
 // moved in the window reaches the host as an edit, and values the host sets
 // move the knobs.
-class Vst3Controller final : public Steinberg::Vst::EditController, private juce::AudioProcessorListener
+class Vst3Controller final : public Steinberg::Vst::EditControllerEx1, private juce::AudioProcessorListener
 {
 public:
     Vst3Controller();
@@ -41,8 +42,8 @@ public:
     // The processor the window shows; null before initialize.
     VarnokeAudioProcessor* getWindowModel() noexcept { return windowModel.get(); }
 
-    OBJ_METHODS(Vst3Controller, EditController)
-    REFCOUNT_METHODS(EditController)
+    OBJ_METHODS(Vst3Controller, EditControllerEx1)
+    REFCOUNT_METHODS(EditControllerEx1)
 
 private:
     // juce::AudioProcessorListener: the window changed a value.
@@ -64,6 +65,10 @@ private:
         Vst3Controller& controller;
     };
     void endGestures(bool evenWhileMouseHeld);
+
+    // A program chosen with the program-change parameter: its knob positions
+    // become the parameters' values and reach the host as edits.
+    void applyProgram(int program);
 
     std::optional<ScopedGuiLayer> guiLayer;
     std::unique_ptr<VarnokeAudioProcessor> windowModel;

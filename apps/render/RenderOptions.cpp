@@ -1,11 +1,13 @@
 #include "RenderOptions.h"
 
+#include "FactoryPresets.h"
 #include "RenderError.h"
 #include "TemporaryFileCleanup.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 namespace varnoke::render
 {
@@ -67,7 +69,34 @@ KnobSettings parseComparison(const std::string& text)
     parseKnob("--compare", parts[2], knobs.output);
     return knobs;
 }
+// A factory preset's positions for the knobs the command line leaves unset:
+// a knob option overrides the preset, wherever it stands.
+void applyFactoryPreset(const std::string& name, KnobSettings& knobs)
+{
+    const core::FactoryPreset* preset = core::findFactoryPreset(name);
+    if (preset == nullptr)
+    {
+        std::string names;
+        for (const core::FactoryPreset& known : core::factoryPresets)
+            names += std::string(names.empty() ? "" : ", ") + "\"" + known.name + "\"";
+        throw RenderError("no factory preset is named '" + name + "'; the presets are " + names +
+                          " (see --list-presets)");
+    }
+    std::optional<float>* values[] = {&knobs.lowContour, &knobs.process, &knobs.output};
+    static_assert(std::size(values) == core::numHostParameters, "one knob per host parameter");
+    for (std::size_t index = 0; index < std::size(values); ++index)
+        if (!*values[index])
+            *values[index] = preset->positions[index];
+}
 }  // namespace
+
+std::string factoryPresetList()
+{
+    std::string list;
+    for (const core::FactoryPreset& preset : core::factoryPresets)
+        list += std::string(preset.name) + "\n";
+    return list;
+}
 
 const char* renderUsage()
 {
@@ -90,6 +119,9 @@ Without INPUT, renders a built-in demo (a few seconds of bass, chords and hi-hat
   --block N               host block size in frames (default 512)
   --bits 16|24|32         output sample format (default 32: floating point)
   --preset FILE           load a .fxp or .fxb preset before the knob options
+  --preset-name NAME      start from the factory preset NAME (quote names with
+                          spaces); knob options change it further
+  --list-presets          print the factory presets' names, one a line, then stop
   --save-preset FILE      save the settings as a .fxp (or .fxb) preset
   --plot FILE.png         plot the magnitude response of the settings
   --compare L,P,O         add the response of other settings to the plot (repeatable)
@@ -150,6 +182,10 @@ RenderOptions parseRenderOptions(const std::vector<std::string>& arguments)
         }
         else if (argument == "--preset")
             options.preset = value();
+        else if (argument == "--preset-name")
+            options.presetName = value();
+        else if (argument == "--list-presets")
+            options.listPresets = true;
         else if (argument == "--save-preset")
             options.savePreset = value();
         else if (argument == "--plot")
@@ -166,6 +202,10 @@ RenderOptions parseRenderOptions(const std::vector<std::string>& arguments)
             options.inputs.push_back(argument);
     }
 
+    if (!options.preset.empty() && options.presetName)
+        throw RenderError("--preset and --preset-name both set every knob: give one of them");
+    if (options.presetName)
+        applyFactoryPreset(*options.presetName, options.knobs);
     if (!options.compare.empty() && options.plot.empty())
         throw RenderError("--compare adds curves to a plot: give --plot FILE.png too");
     if (options.inputs.size() > 1 && !options.plot.empty())

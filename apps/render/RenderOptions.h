@@ -24,6 +24,8 @@ struct RenderOptions
     int blockSize = 512;
     int bits = 32;
     std::string preset;
+    std::optional<std::string> presetName;  // a factory preset, already merged into knobs
+    bool listPresets = false;
     std::string savePreset;
     std::string plot;
     std::vector<KnobSettings> compare;
@@ -37,4 +39,7 @@ struct RenderOptions
 RenderOptions parseRenderOptions(const std::vector<std::string>& arguments);
 
 const char* renderUsage();
+
+// The factory presets' names, one a line, as --list-presets prints them.
+std::string factoryPresetList();
 }  // namespace varnoke::render

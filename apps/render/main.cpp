@@ -28,6 +28,11 @@ int main(int argc, char** argv)
         std::fputs(renderUsage(), stdout);
         return 0;
     }
+    if (options.listPresets)
+    {
+        std::fputs(factoryPresetList().c_str(), stdout);
+        return 0;
+    }
 
     try
     {

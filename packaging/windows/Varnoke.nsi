@@ -1,12 +1,14 @@
 ; The Windows installer: Varnoke.dll into the VST 2 plug-in folder the user
 ; picks (C:\Program Files\VSTPlugins by default), the Varnoke.vst3 bundle into
-; C:\Program Files\Common Files\VST3 where every VST3 host looks, and an
+; C:\Program Files\Common Files\VST3 where every VST3 host looks, the
+; factory presets as .fxp files in "Varnoke Presets" beside the DLL, and an
 ; uninstaller listed among the installed programs. /S installs and uninstalls
 ; silently.
 ;
 ; The build (packaging/windows/CMakeLists.txt) passes, from the product's
 ; identity and the Windows build:
-;   PRODUCT, VENDOR, VERSION (major.minor.patch), DLL, VST3_BUNDLE, LICENSE_FILE, OUTFILE
+;   PRODUCT, VENDOR, VERSION (major.minor.patch), DLL, VST3_BUNDLE, LICENSE_FILE, OUTFILE,
+;   PRESETS_DIR (the .fxp files), PRESETS_NSH (DeleteFactoryPresets, their names)
 
 !macro RequireDefine NAME
   !ifndef ${NAME}
@@ -20,6 +22,9 @@
 !insertmacro RequireDefine VST3_BUNDLE
 !insertmacro RequireDefine LICENSE_FILE
 !insertmacro RequireDefine OUTFILE
+!insertmacro RequireDefine PRESETS_DIR
+!insertmacro RequireDefine PRESETS_NSH
+!include "${PRESETS_NSH}"
 
 Unicode true
 ; A 64-bit installer: the plug-ins are 64-bit only, and 32-bit Windows refuses
@@ -37,6 +42,8 @@ RequestExecutionLevel admin
 !define PROGRAM_FOLDER "$PROGRAMFILES64\${VENDOR}\${PRODUCT}"
 !define UNINSTALLER "Uninstall ${PRODUCT}.exe"
 !define VST3_FOLDER "$COMMONFILES64\VST3"
+; Beside the VST 2 plug-in, where its users look for its presets.
+!define PRESETS_FOLDER_NAME "${PRODUCT} Presets"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -77,6 +84,9 @@ Section "${PRODUCT}" SectionPlugins
   SetOutPath "$INSTDIR"
   File "${DLL}"
 
+  SetOutPath "$INSTDIR\${PRESETS_FOLDER_NAME}"
+  File "${PRESETS_DIR}/*.fxp"
+
   SetOutPath "${VST3_FOLDER}"
   File /r "${VST3_BUNDLE}"
 
@@ -105,6 +115,9 @@ Section "Uninstall"
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "VstPluginFolder"
   ${If} $0 != ""
     Delete "$0\${PRODUCT}.dll"
+    ; The factory presets by name: presets the user saved there stay.
+    !insertmacro DeleteFactoryPresets "$0\${PRESETS_FOLDER_NAME}"
+    RMDir "$0\${PRESETS_FOLDER_NAME}"
     ; Only when nothing else is in it: other plug-ins share the folder.
     RMDir "$0"
   ${EndIf}

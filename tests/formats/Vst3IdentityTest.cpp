@@ -127,9 +127,12 @@ TEST_F(Vst3IdentityTest, ParametersKeepTheIdsOfRelease100)
         {1837964911u, "Process", "Process", 0.0, 0, Vst::ParameterInfo::kCanAutomate},
         {1141971201u, "Output", "Output", 0.5, 0, Vst::ParameterInfo::kCanAutomate},
         {1652125811u, "Bypass", "Bypass", 0.0, 1, Vst::ParameterInfo::kCanAutomate | Vst::ParameterInfo::kIsBypass},
+        // The factory presets' program change, after the parameters of release 1.0.0.
+        {0x5072676du, "Factory Presets", "Presets", 0.0, 5,
+         Vst::ParameterInfo::kCanAutomate | Vst::ParameterInfo::kIsList | Vst::ParameterInfo::kIsProgramChange},
     };
-    ASSERT_EQ(4, controller.getParameterCount());
-    for (int32 i = 0; i < 4; ++i)
+    ASSERT_EQ(5, controller.getParameterCount());
+    for (int32 i = 0; i < 5; ++i)
     {
         SCOPED_TRACE(i);
         Vst::ParameterInfo info;
@@ -143,7 +146,7 @@ TEST_F(Vst3IdentityTest, ParametersKeepTheIdsOfRelease100)
         EXPECT_EQ(expected[i].defaultValue, controller.getParamNormalized(info.id));
     }
     Vst::ParameterInfo info;
-    for (const int32 index : {-1, 4, INT_MIN})
+    for (const int32 index : {-1, 5, INT_MIN})
         EXPECT_NE(kResultOk, controller.getParameterInfo(index, info)) << index;
 }
 

@@ -206,8 +206,29 @@ TEST_F(Vst3PluginTest, ShowsTheThreeKnobsWithTheirDefaults)
                   "Process default 0.000000 now 0.000000 automatable",
                   "Output default 0.500000 now 0.500000 automatable",
                   "Bypass default 0.000000 now 0.000000 automatable",
+                  "Factory Presets default 0.000000 now 0.000000 automatable",
               }),
               shown);
+}
+
+// JUCE's hosting lists the factory presets as the plug-in's programs; choosing
+// one moves the three knobs to its positions.
+TEST_F(Vst3PluginTest, ListsTheFactoryPresetsAsProgramsAndSelectsThem)
+{
+    auto instance = createInstance();
+    ASSERT_NE(nullptr, instance);
+    const std::vector<std::string> names = {"Flat", "Warm low end", "Presence", "Bright", "Smile", "Loudness"};
+    ASSERT_EQ(static_cast<int>(names.size()), instance->getNumPrograms());
+    for (int program = 0; program < instance->getNumPrograms(); ++program)
+        EXPECT_EQ(names[static_cast<std::size_t>(program)], instance->getProgramName(program).toStdString());
+
+    instance->setCurrentProgram(3);  // Bright
+    juce::MessageManager::getInstance()->runDispatchLoopUntil(50);
+    const auto& parameters = instance->getParameters();
+    ASSERT_GE(parameters.size(), 3);
+    EXPECT_EQ(0.0f, parameters[0]->getValue());
+    EXPECT_EQ(0.4f, parameters[1]->getValue());
+    EXPECT_EQ(0.25f, parameters[2]->getValue());
 }
 
 TEST_F(Vst3PluginTest, SoundsLikeTheVst2PluginAtEverySettingAndRate)

@@ -38,6 +38,14 @@ expect 'Class:[[:space:]]+http://lv2plug.in/ns/extensions/ui#X11UI'
 for symbol in audio_in_1 audio_in_2 audio_out_1 audio_out_2; do
   expect "^[[:space:]]+Symbol:[[:space:]]+$symbol\$"
 done
+# The factory presets, each by its label, below "Presets:".
+presets=$(awk '/^[[:space:]]+Presets:/ { inside = 1; next } inside && /^[[:space:]]*$/ { exit } inside { sub(/^[[:space:]]+/, ""); print }' <<<"$info" | sort)
+expected_presets=$(printf '%s\n' Bright Flat Loudness Presence Smile 'Warm low end')
+if [[ "$presets" != "$expected_presets" ]]; then
+  echo "lv2info lists the presets:" >&2
+  echo "$presets" >&2
+  status=1
+fi
 if grep -q 'Author Email\|Author Homepage' <<<"$info"; then
   echo "lv2info shows an author address Varnoke never gave:" >&2
   grep 'Author Email\|Author Homepage' <<<"$info" >&2

@@ -62,17 +62,26 @@ expected_files=$(
 -rw-r--r-- ./usr/lib/lv2/Varnoke.lv2/Varnoke.so
 -rw-r--r-- ./usr/lib/lv2/Varnoke.lv2/dsp.ttl
 -rw-r--r-- ./usr/lib/lv2/Varnoke.lv2/manifest.ttl
+-rw-r--r-- ./usr/lib/lv2/Varnoke.lv2/presets.ttl
 -rw-r--r-- ./usr/lib/lv2/Varnoke.lv2/ui.ttl
 -rw-r--r-- ./usr/lib/vst/Varnoke.so
 -rw-r--r-- ./usr/lib/vst3/Varnoke.vst3/Contents/x86_64-linux/Varnoke.so
 -rw-r--r-- ./usr/share/doc/$package/changelog.gz
 -rw-r--r-- ./usr/share/doc/$package/copyright
 -rw-r--r-- ./usr/share/man/man1/varnoke-render.1.gz
+-rw-r--r-- ./usr/share/varnoke/presets/Bright.fxp
+-rw-r--r-- ./usr/share/varnoke/presets/Flat.fxp
+-rw-r--r-- ./usr/share/varnoke/presets/Loudness.fxp
+-rw-r--r-- ./usr/share/varnoke/presets/Presence.fxp
+-rw-r--r-- ./usr/share/varnoke/presets/Smile.fxp
+-rw-r--r-- ./usr/share/varnoke/presets/Warm low end.fxp
 -rwxr-xr-x ./usr/bin/varnoke-render
 EOF
 )
 # Regular files with their modes, owned by root.
-files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $6 }' | sort -k2)
+# (Names may hold spaces: the name is every field from the sixth on.)
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { name = $6; for (i = 7; i <= NF; i++) name = name " " $i; print $1, name }' |
+  sort -k2)
 [[ "$files" == "$(sort -k2 <<<"$expected_files")" ]] || {
   fail "the package's files differ from the expected ones:"
   diff <(sort -k2 <<<"$expected_files") <(echo "$files") || true

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -1058,6 +1059,91 @@ TEST_F(RenderToolTest, BatchEndedBySignalLeavesNoUnfinishedFile)
         ASSERT_TRUE(started);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << "status " << status;
         EXPECT_EQ(std::vector<std::string>{}, filesIn(file("out")));
+    }
+}
+}  // namespace
+
+namespace
+{
+// The factory bank as users see and type it, with the positions each sets.
+struct FactoryPreset
+{
+    const char* name;
+    float lowContour, process, output;
+};
+const FactoryPreset factoryBank[] = {
+    {"Flat", 0.0f, 0.0f, 0.5f},    {"Warm low end", 0.2f, 0.0f, 0.35f}, {"Presence", 0.0f, 0.1f, 0.4f},
+    {"Bright", 0.0f, 0.4f, 0.25f}, {"Smile", 0.2f, 0.2f, 0.3f},         {"Loudness", 0.3f, 0.1f, 0.5f},
+};
+
+TEST_F(RenderToolTest, ListsTheFactoryPresetsOneALine)
+{
+    const RunResult result = run({"--list-presets"});
+    ASSERT_EQ(0, result.status) << result.err;
+    std::string expected;
+    for (const FactoryPreset& preset : factoryBank)
+        expected += std::string(preset.name) + "\n";
+    EXPECT_EQ(expected, result.out);
+    EXPECT_EQ("", result.err);
+}
+
+// --preset-name sets the preset's positions through the plug-in's parameters,
+// and knob options given with it change them further. Each .fxp file the
+// packages install renders the same bits as the preset by name.
+TEST_F(RenderToolTest, FactoryPresetsRenderByNameAndFromTheirFiles)
+{
+    const juce::AudioSampleBuffer input = noise(2, 12000, 23);
+    writeWav(file("in.wav"), input, 44100.0);
+    for (const FactoryPreset& preset : factoryBank)
+    {
+        SCOPED_TRACE(preset.name);
+        const RunResult byName = run({path("in.wav"), "-o", path("by-name.wav"), "--preset-name", preset.name});
+        ASSERT_EQ(0, byName.status) << byName.err;
+        const juce::AudioSampleBuffer rendered = readWav(file("by-name.wav")).audio;
+        expectSameAudio(
+            processDirectly(input, 44100.0, 512, {{0, preset.lowContour}, {1, preset.process}, {2, preset.output}}),
+            rendered);
+
+        const std::string fxp = std::string(VARNOKE_FXP_PRESETS_DIR) + "/" + preset.name + ".fxp";
+        const RunResult fromFile = run({path("in.wav"), "-o", path("from-file.wav"), "--preset", fxp});
+        ASSERT_EQ(0, fromFile.status) << fromFile.err;
+        expectSameAudio(rendered, readWav(file("from-file.wav")).audio);
+    }
+
+    const RunResult changed =
+        run({path("in.wav"), "-o", path("changed.wav"), "--output", "0.5", "--preset-name", "Smile"});
+    ASSERT_EQ(0, changed.status) << changed.err;
+    expectSameAudio(processDirectly(input, 44100.0, 512, {{0, 0.2f}, {1, 0.2f}, {2, 0.5f}}),
+                    readWav(file("changed.wav")).audio);
+}
+
+TEST_F(RenderToolTest, UnknownPresetNamesAreRefusedWithTheNamesThereAre)
+{
+    writeWav(file("in.wav"), noise(2, 1000, 4), 44100.0);
+    const std::vector<std::string> inputsBefore = filesPresent();
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        std::vector<std::string> says;
+    };
+    const Case cases[] = {
+        {{"--preset-name", "flat"}, {"'flat'", "\"Flat\"", "\"Warm low end\"", "\"Loudness\"", "--list-presets"}},
+        {{"--preset-name", ""}, {"''", "\"Smile\""}},
+        {{"--preset-name", "Air"}, {"'Air'", "\"Presence\""}},
+        {{"--preset-name"}, {"--preset-name needs a value"}},
+        {{"--preset-name", "Flat", "--preset", path("in.wav")}, {"give one of them"}},
+    };
+    for (const Case& c : cases)
+    {
+        std::vector<std::string> arguments = {path("in.wav"), "-o", path("out.wav")};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult result = run(arguments);
+        SCOPED_TRACE(result.err);
+        EXPECT_EQ(2, result.status);
+        EXPECT_EQ(1, std::count(result.err.begin(), result.err.end(), '\n'));
+        for (const std::string& part : c.says)
+            EXPECT_NE(std::string::npos, result.err.find(part)) << part;
+        EXPECT_EQ(inputsBefore, filesPresent());
     }
 }
 }  // namespace

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Windows installer as a user runs it, under Wine in a fresh prefix:
 # a silent install puts Varnoke.dll and the Varnoke.vst3 bundle where hosts
-# scan and lists the product among the installed programs; the Windows test
+# scan, the factory presets' .fxp files beside the DLL, and lists the product
+# among the installed programs; the Windows test
 # host loads the installed DLL from there and its output equals Varnoke.so's
 # bit for bit; a silent uninstall leaves no file, folder or registry entry.
-# Once more with another VST 2 folder, as the installer's directory page allows.
+# Once more with another VST 2 folder, as the installer's directory page
+# allows; there a preset the user saved among the factory ones stays.
 # Usage: installer-test.sh WINDOWS_BUILD_DIR LINUX_DLL_TESTS WORK_DIR PRODUCT VENDOR VERSION
 #   LINUX_DLL_TESTS: the Linux program that compares a Windows output with Varnoke.so's.
 # Exits 77 (skipped) when mingw-w64, Wine or makensis is not installed.
@@ -88,6 +90,7 @@ timeout 300 wineserver -w
 echo "--- installed files"
 cmp "$build/plugin/$product.dll" "$vst2_folder/$product.dll" || fail "$product.dll is not installed in VSTPlugins"
 diff -r "$build/VST3/$product.vst3" "$vst3_folder/$product.vst3" || fail "the VST3 bundle is not installed whole"
+diff -r "$build/presets/fxp" "$vst2_folder/$product Presets" || fail "the factory presets are not installed beside the DLL"
 [[ -f "$program_folder/Uninstall $product.exe" ]] || fail "no uninstaller in $program_folder"
 
 echo "--- the entry among the installed programs"
@@ -155,11 +158,17 @@ cmp "$build/plugin/$product.dll" "$custom_folder/$product.dll" || fail "$product
 [[ -e "$vst2_folder" ]] && fail "the default VST 2 folder was made although another was chosen"
 entry=$(wine reg query "$uninstall_key" /reg:64 2>&1 | tr -d '\r') || fail "no registry key $uninstall_key"
 expect_value VstPluginFolder 'C:\VST2'
+# A preset the user saved among the factory ones outlives the uninstall.
+presets_folder=$custom_folder/$product\ Presets
+diff -r "$build/presets/fxp" "$presets_folder" || fail "the factory presets are not installed beside the DLL in C:\VST2"
+echo "the user's own" >"$presets_folder/Mine.fxp"
 wine "$uninstaller_path" /S || fail "the silent uninstall ended with status $?"
 timeout 300 wineserver -w
 timeout 300 wine wineboot --restart >/dev/null 2>&1 || fail "wineboot --restart ended with status $?"
 timeout 300 wineserver -w
-[[ -e "$custom_folder" ]] && fail "left behind after uninstalling: $custom_folder"
+kept=$(cd "$presets_folder" 2>/dev/null && ls) || true
+[[ "$kept" == Mine.fxp ]] || fail "the uninstaller should leave the user's Mine.fxp alone and take the rest; left: '$kept'"
+rm -rf "$custom_folder"
 left=$(leftovers)
 [[ -z "$left" ]] || fail "left behind after uninstalling: $left"
 
