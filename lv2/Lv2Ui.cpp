@@ -6,6 +6,7 @@
 #include "ProcessLifetime.h"
 #include "VarnokeAudioProcessorEditor.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -46,6 +47,9 @@ public:
 
     ~KnobModel() override { getKnobMirror().setGestureListener(nullptr); }
 
+    // The host has let go of the UI: its write and touch functions may be gone.
+    void detachFromHost() noexcept { attached.store(false, std::memory_order_release); }
+
     // The host's value for a port; moves the knob and tells nobody.
     void showPortValue(int index, float value)
     {
@@ -59,8 +63,8 @@ public:
     {
         const float before = getParameter(index);
         VarnokeAudioProcessor::setParameter(index, newValue);
-        if (showingPortValue || write == nullptr || core::findHostParameter(index) == nullptr ||
-            !(std::fabs(newValue - before) > smallestKnobMove))
+        if (showingPortValue || write == nullptr || !attached.load(std::memory_order_acquire) ||
+            core::findHostParameter(index) == nullptr || !(std::fabs(newValue - before) > smallestKnobMove))
             return;
         write(controller, port::ofParameter(index), sizeof(float), 0, &newValue);
     }
@@ -71,13 +75,14 @@ private:
 
     void tell(int index, bool grabbed)
     {
-        if (touch != nullptr && core::findHostParameter(index) != nullptr)
+        if (touch != nullptr && attached.load(std::memory_order_acquire) && core::findHostParameter(index) != nullptr)
             touch->touch(touch->handle, port::ofParameter(index), grabbed);
     }
 
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const LV2UI_Touch* touch;
+    std::atomic<bool> attached{true};
     bool showingPortValue = false;
 };
 
@@ -157,7 +162,9 @@ void Lv2Ui::destroy(Lv2Ui* ui)
         ProcessLifetime::release();
         return;
     }
-    // The message thread is busy elsewhere: it takes the window down when free.
+    // The message thread is busy elsewhere: it takes the window down when free,
+    // after the host has forgotten the UI, so nothing of it calls the host any more.
+    ui->model->detachFromHost();
     message_thread::runOnMessageThreadWhenFree(
         [tearDown]
         {
