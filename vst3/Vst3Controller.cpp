@@ -205,7 +205,7 @@ IPlugView* PLUGIN_API Vst3Controller::createView(FIDString name)
 
 namespace
 {
-// The row of a knob's parameter, by its index in the parameter table.
+// The parameter table row of a knob, by the processor index of its parameter.
 std::optional<std::size_t> rowOfProcessorIndex(int processorIndex)
 {
     for (std::size_t i = 0; i < parameterRows().size(); ++i)
