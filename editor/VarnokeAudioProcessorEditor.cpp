@@ -1,5 +1,7 @@
 #include "VarnokeAudioProcessorEditor.h"
 
+#include "ValueText.h"
+
 #include <BinaryData.h>
 
 #include <cmath>
@@ -37,7 +39,7 @@ VarnokeAudioProcessorEditor::VarnokeAudioProcessorEditor(VarnokeAudioProcessor* 
 
     struct KnobSetUp
     {
-        std::unique_ptr<juce::Slider>& member;
+        std::unique_ptr<VarnokeKnob>& member;
         const char* name;
         int parameterIndex;
     };
@@ -46,8 +48,9 @@ VarnokeAudioProcessorEditor::VarnokeAudioProcessorEditor(VarnokeAudioProcessor* 
                                {outputSlider, "output", VarnokeAudioProcessor::outputIndex}};
     for (const auto& knob : knobs)
     {
-        knob.member = std::make_unique<juce::Slider>(knob.name);
-        juce::Slider& slider = *knob.member;
+        knob.member = std::make_unique<VarnokeKnob>(
+            knob.name, static_cast<double>(VarnokeAudioProcessor::hostParameterDefaults[knob.parameterIndex] * 10.0f));
+        VarnokeKnob& slider = *knob.member;
         addAndMakeVisible(slider);
         slider.setRange(0.0, 10.0, 0.0);
         slider.setSliderStyle(juce::Slider::Rotary);
@@ -56,7 +59,11 @@ VarnokeAudioProcessorEditor::VarnokeAudioProcessorEditor(VarnokeAudioProcessor* 
         // every knob that moved off zero writes its value back through the listener.
         slider.setValue(knobPosition(ownerFilter->getParameter(knob.parameterIndex) * 10.0f));
         slider.addListener(this);
+        const int index = knob.parameterIndex;
+        slider.onTouchBegin = [this, index] { knobTouchBegan(index); };
+        slider.onTouchEnd = [this, index] { knobTouchEnded(index); };
     }
+    addChildComponent(valueLabel);
 
     ownerProcessor = ownerFilter;
     ownerProcessor->getKnobMirror().registerView(*this);
@@ -69,6 +76,9 @@ VarnokeAudioProcessorEditor::~VarnokeAudioProcessorEditor()
     // The processor stops calling this editor its active one before any part of
     // it goes, whether or not the wrapper has already said so.
     processor.editorBeingDeleted(this);
+    // A touch still going ends for the host before the window goes.
+    for (auto* knob : {lowSlider.get(), highSlider.get(), outputSlider.get()})
+        knob->endTouch();
     ownerProcessor->getKnobMirror().unregisterView(*this);
     pendingRefreshTimer.stopTimer();
     // A look-and-feel must not be destroyed while a component still refers to it.
@@ -89,21 +99,58 @@ void VarnokeAudioProcessorEditor::resized()
     outputSlider->setBounds(183, 13, 56, 48);
 }
 
+int VarnokeAudioProcessorEditor::parameterIndexOf(const juce::Slider* slider) const noexcept
+{
+    if (slider == lowSlider.get())
+        return VarnokeAudioProcessor::lowContourIndex;
+    if (slider == highSlider.get())
+        return VarnokeAudioProcessor::processIndex;
+    if (slider == outputSlider.get())
+        return VarnokeAudioProcessor::outputIndex;
+    return -1;
+}
+
 void VarnokeAudioProcessorEditor::sliderValueChanged(juce::Slider* slider)
 {
     const auto newValue = static_cast<float>(slider->getValue() / 10.0);
-    int index = VarnokeAudioProcessor::lowContourIndex;
-    if (slider == highSlider.get())
-        index = VarnokeAudioProcessor::processIndex;
-    else if (slider == outputSlider.get())
-        index = VarnokeAudioProcessor::outputIndex;
-    else if (slider != lowSlider.get())
+    const int index = parameterIndexOf(slider);
+    if (index < 0)
         return;
 
     // The processor's own setter, not the notifying one: the host hears of a
     // knob move as a display refresh, not as automation.
     ownerProcessor->setParameter(index, newValue);
     ownerProcessor->updateHostDisplay();
+    refreshValueLabel();
+}
+
+// The gesture goes to the host before the touch's first value change, and the
+// label shows the value the touch starts from.
+void VarnokeAudioProcessorEditor::knobTouchBegan(int parameterIndex)
+{
+    ownerProcessor->getKnobMirror().knobGestureBegan(parameterIndex);
+    touchedParameter = parameterIndex;
+    const juce::Slider* knobs[] = {lowSlider.get(), highSlider.get(), outputSlider.get()};
+    for (const auto* knob : knobs)
+        if (parameterIndexOf(knob) == parameterIndex)
+            valueLabel.showBelow(knob->getBounds(), {});
+    refreshValueLabel();
+}
+
+void VarnokeAudioProcessorEditor::knobTouchEnded(int parameterIndex)
+{
+    if (touchedParameter == parameterIndex)
+    {
+        touchedParameter = -1;
+        valueLabel.setVisible(false);
+    }
+    ownerProcessor->getKnobMirror().knobGestureEnded(parameterIndex);
+}
+
+void VarnokeAudioProcessorEditor::refreshValueLabel()
+{
+    if (const auto* row = core::findHostParameter(touchedParameter))
+        valueLabel.setText(core::valueText(row->scale, ownerProcessor->getParameter(touchedParameter)));
 }
 
 void VarnokeAudioProcessorEditor::showKnobValues(const varnoke::KnobValues& values)
@@ -111,6 +158,7 @@ void VarnokeAudioProcessorEditor::showKnobValues(const varnoke::KnobValues& valu
     lowSlider->setValue(knobPosition(values.low), juce::dontSendNotification);
     highSlider->setValue(knobPosition(values.high), juce::dontSendNotification);
     outputSlider->setValue(knobPosition(values.output), juce::dontSendNotification);
+    refreshValueLabel();
 }
 
 void VarnokeAudioProcessorEditor::PendingRefreshTimer::timerCallback()

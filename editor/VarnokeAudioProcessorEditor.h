@@ -1,7 +1,9 @@
 #pragma once
 
+#include "KnobValueLabel.h"
 #include "LookAndFeelVarnoke.h"
 #include "VarnokeAudioProcessor.h"
+#include "VarnokeKnob.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -11,6 +13,8 @@ namespace varnoke
 {
 // The plug-in window: the background picture and three filmstrip knobs for
 // "Low Contour", "Process" and "Output". A knob shows its parameter times 10.
+// While a knob is touched, a label shows its value as hosts show it, and the
+// processor's KnobMirror hears the touch's start and end.
 class VarnokeAudioProcessorEditor : public juce::AudioProcessorEditor,
                                     public juce::Slider::Listener,
                                     private varnoke::KnobView
@@ -34,6 +38,13 @@ public:
     void showKnobValues(const varnoke::KnobValues& values) override;
 
 private:
+    // The processor index of a knob's parameter; -1 for anything else.
+    int parameterIndexOf(const juce::Slider* slider) const noexcept;
+    void knobTouchBegan(int parameterIndex);
+    void knobTouchEnded(int parameterIndex);
+    // The value label follows the touched knob's parameter.
+    void refreshValueLabel();
+
     // Applies, on the message thread, the refreshes that parameter changes on
     // other threads have asked for.
     class PendingRefreshTimer : public juce::Timer
@@ -52,9 +63,11 @@ private:
     // Declared first so that it outlives the knobs that draw with it.
     std::unique_ptr<LookAndFeelVarnoke> knobLookAndFeel;
     VarnokeAudioProcessor* ownerProcessor = nullptr;
-    std::unique_ptr<juce::Slider> lowSlider;
-    std::unique_ptr<juce::Slider> highSlider;
-    std::unique_ptr<juce::Slider> outputSlider;
+    std::unique_ptr<VarnokeKnob> lowSlider;
+    std::unique_ptr<VarnokeKnob> highSlider;
+    std::unique_ptr<VarnokeKnob> outputSlider;
+    KnobValueLabel valueLabel;
+    int touchedParameter = -1;  // whose value the label shows
     // Last, so it stops before any knob goes.
     PendingRefreshTimer pendingRefreshTimer{*this};
 

@@ -6,6 +6,7 @@
 #include "ProcessLifetime.h"
 #include "VarnokeAudioProcessorEditor.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -29,16 +30,25 @@ const LV2_Feature* findFeature(const LV2_Feature* const* features, const char* u
 }  // namespace
 
 // The processor the window shows: it runs no audio and holds the values the
-// host reported. A knob the user moves writes the port through the host.
-class Lv2Ui::KnobModel final : public VarnokeAudioProcessor
+// host reported. A knob the user moves writes the port through the host; a
+// host that offers ui:touch hears when the user grabs and lets go of a knob,
+// around the writes of that touch.
+class Lv2Ui::KnobModel final : public VarnokeAudioProcessor, private KnobGestureListener
 {
 public:
-    KnobModel(LV2UI_Write_Function writeFunction, LV2UI_Controller hostController)
+    KnobModel(LV2UI_Write_Function writeFunction, LV2UI_Controller hostController, const LV2UI_Touch* hostTouch)
         : write(writeFunction)
         , controller(hostController)
+        , touch(hostTouch != nullptr && hostTouch->touch != nullptr ? hostTouch : nullptr)
     {
         VarnokeAudioProcessorEditor::installFactory(*this);
+        getKnobMirror().setGestureListener(this);
     }
+
+    ~KnobModel() override { getKnobMirror().setGestureListener(nullptr); }
+
+    // The host has let go of the UI: its write and touch functions may be gone.
+    void detachFromHost() noexcept { attached.store(false, std::memory_order_release); }
 
     // The host's value for a port; moves the knob and tells nobody.
     void showPortValue(int index, float value)
@@ -53,15 +63,26 @@ public:
     {
         const float before = getParameter(index);
         VarnokeAudioProcessor::setParameter(index, newValue);
-        if (showingPortValue || write == nullptr || core::findHostParameter(index) == nullptr ||
-            !(std::fabs(newValue - before) > smallestKnobMove))
+        if (showingPortValue || write == nullptr || !attached.load(std::memory_order_acquire) ||
+            core::findHostParameter(index) == nullptr || !(std::fabs(newValue - before) > smallestKnobMove))
             return;
         write(controller, port::ofParameter(index), sizeof(float), 0, &newValue);
     }
 
 private:
+    void knobGestureBegan(int index) override { tell(index, true); }
+    void knobGestureEnded(int index) override { tell(index, false); }
+
+    void tell(int index, bool grabbed)
+    {
+        if (touch != nullptr && attached.load(std::memory_order_acquire) && core::findHostParameter(index) != nullptr)
+            touch->touch(touch->handle, port::ofParameter(index), grabbed);
+    }
+
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
+    const LV2UI_Touch* touch;
+    std::atomic<bool> attached{true};
     bool showingPortValue = false;
 };
 
@@ -76,10 +97,12 @@ Lv2Ui* Lv2Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller, LV
         const auto* parentFeature = findFeature(features, LV2_UI__parent);
         void* parent = parentFeature != nullptr ? parentFeature->data : nullptr;
         const auto* resizeFeature = findFeature(features, LV2_UI__resize);
+        const auto* touchFeature = findFeature(features, LV2_UI__touch);
 
         std::unique_ptr<Lv2Ui> ui(
             new Lv2Ui(write, controller,
-                      resizeFeature != nullptr ? static_cast<const LV2UI_Resize*>(resizeFeature->data) : nullptr));
+                      resizeFeature != nullptr ? static_cast<const LV2UI_Resize*>(resizeFeature->data) : nullptr,
+                      touchFeature != nullptr ? static_cast<const LV2UI_Touch*>(touchFeature->data) : nullptr));
         bool opened = false;
         message_thread::runExclusively([&] { opened = ui->open(parent); });
         if (!opened)
@@ -102,8 +125,9 @@ Lv2Ui* Lv2Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller, LV
     }
 }
 
-Lv2Ui::Lv2Ui(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Resize* resize)
-    : model(std::make_unique<KnobModel>(write, controller))
+Lv2Ui::Lv2Ui(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Resize* resize,
+             const LV2UI_Touch* touch)
+    : model(std::make_unique<KnobModel>(write, controller, touch))
     , hostResize(resize)
 {
 }
@@ -138,7 +162,9 @@ void Lv2Ui::destroy(Lv2Ui* ui)
         ProcessLifetime::release();
         return;
     }
-    // The message thread is busy elsewhere: it takes the window down when free.
+    // The message thread is busy elsewhere: it takes the window down when free,
+    // after the host has forgotten the UI, so nothing of it calls the host any more.
+    ui->model->detachFromHost();
     message_thread::runOnMessageThreadWhenFree(
         [tearDown]
         {

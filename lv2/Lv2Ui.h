@@ -39,7 +39,8 @@ public:
 private:
     class KnobModel;
 
-    Lv2Ui(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Resize* hostResize);
+    Lv2Ui(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Resize* hostResize,
+          const LV2UI_Touch* hostTouch);
 
     bool open(void* parentWindow);
 

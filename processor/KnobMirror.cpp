@@ -15,6 +15,18 @@ void KnobMirror::unregisterView(KnobView& oldView) noexcept
         view = nullptr;
 }
 
+void KnobMirror::knobGestureBegan(int parameterIndex)
+{
+    if (gestureListener != nullptr)
+        gestureListener->knobGestureBegan(parameterIndex);
+}
+
+void KnobMirror::knobGestureEnded(int parameterIndex)
+{
+    if (gestureListener != nullptr)
+        gestureListener->knobGestureEnded(parameterIndex);
+}
+
 // JUCE's message thread, or a thread holding its lock. A host may build the
 // editor on another thread under the lock; that thread must not touch the
 // knobs once it has let go. Neither check locks or calls the system.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KnobGestureListener.h"
 #include "KnobView.h"
 
 #include <atomic>
@@ -37,10 +38,18 @@ public:
     // True once for every run of changes made off the message thread since the last call.
     bool takePendingRefresh() noexcept { return refreshPending.exchange(false, std::memory_order_acquire); }
 
+    // The other way round: the window tells whoever speaks to the host (a
+    // format layer's listener; none by default) when a knob's touch starts and
+    // ends. Message thread only.
+    void setGestureListener(KnobGestureListener* listener) noexcept { gestureListener = listener; }
+    void knobGestureBegan(int parameterIndex);
+    void knobGestureEnded(int parameterIndex);
+
 private:
     static bool mayTouchView() noexcept;
 
     KnobView* view = nullptr;  // touched only where mayTouchView() holds
+    KnobGestureListener* gestureListener = nullptr;
     std::atomic<bool> refreshPending{false};
     static_assert(std::atomic<bool>::is_always_lock_free);
 };

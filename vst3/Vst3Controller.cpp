@@ -21,8 +21,6 @@ using namespace Steinberg::Vst;
 
 namespace
 {
-constexpr int gestureCheckMilliseconds = 50;
-
 // A host parameter whose text comes from the parameter table, with its unit.
 // Plain values are the normalized ones, as in release 1.0.0.
 class TableParameter final : public Parameter
@@ -77,9 +75,11 @@ Vst3Controller::Vst3Controller() = default;
 
 Vst3Controller::~Vst3Controller()
 {
-    gestureEnd.reset();
     if (windowModel != nullptr)
+    {
+        windowModel->getKnobMirror().setGestureListener(nullptr);
         windowModel->removeListener(this);
+    }
     windowModel.reset();
 }
 
@@ -115,9 +115,9 @@ tresult PLUGIN_API Vst3Controller::initialize(FUnknown* context)
         if (windowModel == nullptr)
         {
             guiLayer.emplace();
-            gestureEnd.emplace(*this);
             windowModel = core::createProcessor();
             windowModel->addListener(this);
+            windowModel->getKnobMirror().setGestureListener(this);
         }
     }
     catch (...)
@@ -131,7 +131,7 @@ tresult PLUGIN_API Vst3Controller::initialize(FUnknown* context)
 // has not closed yet may still use it.
 tresult PLUGIN_API Vst3Controller::terminate()
 {
-    endGestures(true);
+    endGestures();
     return EditControllerEx1::terminate();
 }
 
@@ -232,14 +232,26 @@ IPlugView* PLUGIN_API Vst3Controller::createView(FIDString name)
     }
 }
 
+namespace
+{
+// The parameter table row of a knob, by the processor index of its parameter.
+std::optional<std::size_t> rowOfProcessorIndex(int processorIndex)
+{
+    for (std::size_t i = 0; i < parameterRows().size(); ++i)
+        if (parameterRows()[i].processorIndex != bypassIndex && parameterRows()[i].processorIndex == processorIndex)
+            return i;
+    return std::nullopt;
+}
+}  // namespace
+
 // A knob moved: the window set the value on its processor and asked for a
 // display refresh. Each value that differs from the controller's reaches the
-// host as an edit, within one gesture for as long as a mouse button is held.
+// host as an edit: within the gesture of the knob's touch, or, for a change
+// no touch made, as a gesture of its own.
 void Vst3Controller::audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&)
 {
     if (windowModel == nullptr || settingFromWindow)
         return;
-    const bool mouseHeld = juce::ModifierKeys::getCurrentModifiersRealtime().isAnyMouseButtonDown();
     for (std::size_t i = 0; i < parameterRows().size(); ++i)
     {
         const auto& row = parameterRows()[i];
@@ -252,25 +264,32 @@ void Vst3Controller::audioProcessorChanged(juce::AudioProcessor*, const ChangeDe
         EditController::setParamNormalized(row.id, value);
         settingFromWindow = false;
         controller_messages::sendParameter(*this, row.id, getParamNormalized(row.id));
-        if (!gestureOpen[i])
-        {
+        const bool inTouch = gestureOpen[i];
+        if (!inTouch)
             beginEdit(row.id);
-            gestureOpen[i] = true;
-        }
         performEdit(row.id, getParamNormalized(row.id));
+        if (!inTouch)
+            endEdit(row.id);
     }
-    if (mouseHeld && gestureEnd)
-        gestureEnd->startTimer(gestureCheckMilliseconds);
-    else
-        endGestures(true);
 }
 
-void Vst3Controller::endGestures(bool evenWhileMouseHeld)
+void Vst3Controller::knobGestureBegan(int parameterIndex)
 {
-    if (!evenWhileMouseHeld && juce::ModifierKeys::getCurrentModifiersRealtime().isAnyMouseButtonDown())
+    const auto row = rowOfProcessorIndex(parameterIndex);
+    if (!row || std::exchange(gestureOpen[*row], true))
         return;
-    if (gestureEnd)
-        gestureEnd->stopTimer();
+    beginEdit(parameterRows()[*row].id);
+}
+
+void Vst3Controller::knobGestureEnded(int parameterIndex)
+{
+    const auto row = rowOfProcessorIndex(parameterIndex);
+    if (row && std::exchange(gestureOpen[*row], false))
+        endEdit(parameterRows()[*row].id);
+}
+
+void Vst3Controller::endGestures()
+{
     for (std::size_t i = 0; i < gestureOpen.size(); ++i)
         if (std::exchange(gestureOpen[i], false))
             endEdit(parameterRows()[i].id);
@@ -291,10 +310,5 @@ void Vst3Controller::applyProgram(int program)
         performEdit(row.id, getParamNormalized(row.id));
         endEdit(row.id);
     }
-}
-
-void Vst3Controller::GestureEnd::timerCallback()
-{
-    controller.endGestures(false);
 }
 }  // namespace varnoke::vst3

@@ -16,9 +16,12 @@ namespace varnoke::vst3
 // the factory presets as a program list (IUnitInfo, FactoryPrograms.h), and
 // the window. The window works on a processor of the controller's own (it
 // never processes audio) that holds the values the controller shows: a knob
-// moved in the window reaches the host as an edit, and values the host sets
-// move the knobs.
-class Vst3Controller final : public Steinberg::Vst::EditControllerEx1, private juce::AudioProcessorListener
+// moved in the window reaches the host as an edit, within the gesture of the
+// knob's touch (beginEdit when the touch starts, endEdit when it ends), and
+// values the host sets move the knobs.
+class Vst3Controller final : public Steinberg::Vst::EditControllerEx1,
+                             private juce::AudioProcessorListener,
+                             private KnobGestureListener
 {
 public:
     Vst3Controller();
@@ -50,21 +53,10 @@ private:
     void audioProcessorParameterChanged(juce::AudioProcessor*, int, float) override {}
     void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override;
 
-    // A drag in the window is one gesture for the host (one beginEdit, the
-    // edits, one endEdit): it ends when no mouse button is held any more.
-    class GestureEnd final : public juce::Timer
-    {
-    public:
-        explicit GestureEnd(Vst3Controller& owner)
-            : controller(owner)
-        {
-        }
-        void timerCallback() override;
-
-    private:
-        Vst3Controller& controller;
-    };
-    void endGestures(bool evenWhileMouseHeld);
+    // KnobGestureListener: a knob's touch in the window starts or ends.
+    void knobGestureBegan(int parameterIndex) override;
+    void knobGestureEnded(int parameterIndex) override;
+    void endGestures();
 
     // A program chosen with the program-change parameter: its knob positions
     // become the parameters' values and reach the host as edits.
@@ -74,6 +66,5 @@ private:
     std::unique_ptr<VarnokeAudioProcessor> windowModel;
     bool settingFromWindow = false;
     std::array<bool, numParameters> gestureOpen{};
-    std::optional<GestureEnd> gestureEnd;
 };
 }  // namespace varnoke::vst3

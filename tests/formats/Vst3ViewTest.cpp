@@ -12,6 +12,7 @@
 #include "X11HostWindow.h"
 #include "XServerResources.h"
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -334,5 +335,115 @@ TEST_F(Vst3ViewTest, DraggingAKnobIsOneGestureOfEdits)
     EXPECT_EQ(kResultOk, view->removed());
     instance->controller().setComponentHandler(nullptr);
 }
+}  // namespace
+}  // namespace varnoke::test::vst3
+
+namespace varnoke::test::vst3
+{
+namespace
+{
+// The knob's other handling reaches the host as gestures too: each touch is
+// one beginEdit, the edits it makes, one endEdit, for the touched knob only.
+enum class Touch
+{
+    doubleClick,
+    shiftDrag,
+    wheel,
+};
+
+struct GestureCase
+{
+    const char* name;
+    Touch touch;
+    // The host's calls, each "begin", "perform" (consecutive ones counted once) or "end".
+    std::vector<const char*> calls;
+    double expectedOutput;
+};
+
+class Vst3KnobGestureTest : public Vst3ViewTest, public ::testing::WithParamInterface<GestureCase>
+{
+};
+
+TEST_P(Vst3KnobGestureTest, EachTouchIsOneGestureOfEdits)
+{
+    const GestureCase& c = GetParam();
+    RecordingComponentHandler handler;
+    ASSERT_EQ(kResultOk, instance->controller().setComponentHandler(&handler));
+    instance->controller().setParamNormalized(released_ids::output, 0.25);
+    auto view = createView();
+    ASSERT_TRUE(view);
+    ASSERT_EQ(kResultOk, view->attached(hostWindow->getNativeHandle(), kPlatformTypeX11EmbedWindowID));
+    ASSERT_TRUE(frame.turnUntil([&] { return showsEditor(); }));
+    frame.turnFor(100ms);
+    const auto untouched = hostWindow->grab({0, 0, 420, 99});
+    handler.calls.clear();
+
+    const int centreX = 183 + 28, centreY = 13 + 24;
+    switch (c.touch)
+    {
+    case Touch::doubleClick:
+        hostWindow->movePointerTo(centreX, centreY);
+        frame.turnFor(60ms);
+        hostWindow->clickButton();
+        hostWindow->clickButton();
+        frame.turnFor(200ms);
+        break;
+    case Touch::shiftDrag:
+        hostWindow->pressKey(XK_Shift_L);
+        hostWindow->movePointerTo(centreX - 11, centreY - 11);
+        frame.turnFor(60ms);
+        hostWindow->pressButton();
+        frame.turnFor(60ms);
+        for (int step = -10; step <= 11; step += 3)
+        {
+            hostWindow->movePointerTo(centreX + step, centreY - 11);
+            frame.turnFor(40ms);
+        }
+        {
+            // Held: the value label shows below the knob's caption.
+            const auto held = hostWindow->grab({0, 0, 420, 99});
+            saveArtifact(held, "vst3-view-output-knob-held.png");
+            EXPECT_GT(compareImages(held, untouched, {183, 81, 56, 16}, 2).differingPixels, 0)
+                << "no value label while the knob is held";
+        }
+        hostWindow->releaseButton();
+        hostWindow->releaseKey(XK_Shift_L);
+        frame.turnFor(200ms);
+        break;
+    case Touch::wheel:
+        hostWindow->movePointerTo(centreX, centreY);
+        frame.turnFor(60ms);
+        for (int notch = 0; notch < 3; ++notch)
+        {
+            hostWindow->clickButton(4);
+            frame.turnFor(40ms);
+        }
+        break;
+    }
+    // The wheel's touch ends once the wheel has rested.
+    const auto id = std::to_string(released_ids::output);
+    std::vector<std::string> expected;
+    for (const char* call : c.calls)
+        expected.push_back(std::string(call) + " " + id);
+    EXPECT_TRUE(frame.turnUntil([&] { return handler.calls == expected; }, 3s));
+    EXPECT_EQ(expected, handler.calls);
+    EXPECT_NEAR(c.expectedOutput, instance->controller().getParamNormalized(released_ids::output), 1e-5);
+
+    // Released, the window is as before the touch wherever the knob is not.
+    frame.turnFor(100ms);
+    EXPECT_EQ(0, compareImages(hostWindow->grab({0, 0, 420, 99}), untouched, {0, 61, 270, 38}, 0).differingPixels)
+        << "the value label outlived the touch";
+    EXPECT_EQ(kResultOk, view->removed());
+    instance->controller().setComponentHandler(nullptr);
+}
+
+// The double-click lands on the knob's centre, where the first click turns nothing.
+INSTANTIATE_TEST_SUITE_P(
+    Touches, Vst3KnobGestureTest,
+    ::testing::Values(GestureCase{"doubleClick", Touch::doubleClick, {"begin", "end", "begin", "perform", "end"}, 0.5},
+                      GestureCase{
+                          "shiftDrag", Touch::shiftDrag, {"begin", "perform", "end"}, 0.25 + 90.0 / 288.0 / 10.0},
+                      GestureCase{"wheel", Touch::wheel, {"begin", "perform", "end"}, 0.28}),
+    [](const auto& info) { return std::string(info.param.name); });
 }  // namespace
 }  // namespace varnoke::test::vst3

@@ -11,8 +11,12 @@
 
 #include "support/BitPatterns.h"
 
+#include <X11/keysym.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <thread>
 
@@ -281,6 +285,131 @@ TEST_P(EditorIdledEveryTest, DraggingAKnobChangesItsParameterAsADisplayRefresh)
 
 INSTANTIATE_TEST_SUITE_P(HostIdle, EditorIdledEveryTest, ::testing::Values(20ms, 40ms, 100ms),
                          [](const auto& info) { return std::to_string(info.param.count()) + "ms"; });
+
+//==============================================================================
+// The knob's other handling (double-click to the default, fine drag with shift
+// or ctrl, the wheel) reaches a VST 2.4 host as its drags do: each change of
+// value as audioMasterIOChanged then audioMasterUpdateDisplay, never as
+// automation or an edit gesture.
+constexpr int audioMasterBeginEdit = 43;
+constexpr int audioMasterEndEdit = 44;
+
+enum class Interaction
+{
+    doubleClick,
+    shiftDrag,
+    ctrlDrag,
+    wheel,
+    shiftWheel,
+};
+
+struct KnobInteractionCase
+{
+    const char* name;
+    Interaction interaction;
+    int parameterIndex;
+    float startValue;
+    float expectedValue;
+};
+
+class KnobInteractionInHostTest : public EditorInHostWindowTest,
+                                  public ::testing::WithParamInterface<KnobInteractionCase>
+{
+protected:
+    void perform(const KnobInteractionCase& c)
+    {
+        const Knob& knob = knobs[c.parameterIndex];
+        const int centreX = knob.bounds.x + knob.bounds.width / 2;
+        const int centreY = knob.bounds.y + knob.bounds.height / 2;
+        switch (c.interaction)
+        {
+        case Interaction::doubleClick:
+            hostWindow->movePointerTo(centreX, centreY);
+            idleFor(2 * idlePeriod);
+            hostWindow->clickButton();
+            hostWindow->clickButton();
+            idleFor(3 * idlePeriod);
+            break;
+        case Interaction::shiftDrag:
+        case Interaction::ctrlDrag:
+        {
+            const KeySym key = c.interaction == Interaction::shiftDrag ? XK_Shift_L : XK_Control_L;
+            hostWindow->pressKey(key);
+            drag(knob, clockwiseOverTheTop);
+            hostWindow->releaseKey(key);
+            break;
+        }
+        case Interaction::wheel:
+        case Interaction::shiftWheel:
+            if (c.interaction == Interaction::shiftWheel)
+                hostWindow->pressKey(XK_Shift_L);
+            hostWindow->movePointerTo(centreX, centreY);
+            idleFor(2 * idlePeriod);
+            for (int notch = 0; notch < 2; ++notch)
+            {
+                hostWindow->clickButton(4);
+                idleFor(idlePeriod);
+            }
+            if (c.interaction == Interaction::shiftWheel)
+                hostWindow->releaseKey(XK_Shift_L);
+            break;
+        }
+    }
+};
+
+TEST_P(KnobInteractionInHostTest, ReachesTheHostAsDisplayRefreshesOnly)
+{
+    const KnobInteractionCase& c = GetParam();
+    effect->setParameter(effect, c.parameterIndex, c.startValue);
+    openAndWaitForPaint();
+    if (HasFatalFailure())
+        return;
+    RecordingHost::reset();
+
+    perform(c);
+    ASSERT_TRUE(idleUntil([&] { return std::abs(parameter(c.parameterIndex) - c.expectedValue) < 1e-4f; }))
+        << parameter(c.parameterIndex);
+    idleFor(600ms);  // the wheel's touch ends once it has rested
+    if (c.interaction == Interaction::doubleClick)
+    {
+        EXPECT_SAME_BITS(c.expectedValue, parameter(c.parameterIndex));
+    }
+
+    std::vector<int> refreshes;
+    for (const int opcode : RecordingHost::opcodes(effect))
+        if (opcode != audioMasterIdle)
+            refreshes.push_back(opcode);
+    ASSERT_GE(refreshes.size(), 2u);
+    ASSERT_EQ(0u, refreshes.size() % 2);
+    for (std::size_t i = 0; i < refreshes.size(); i += 2)
+    {
+        EXPECT_EQ(audioMasterIOChanged, refreshes[i]) << "call " << i;
+        EXPECT_EQ(audioMasterUpdateDisplay, refreshes[i + 1]) << "call " << i + 1;
+    }
+    for (const int opcode : {static_cast<int>(audioMasterAutomate), audioMasterBeginEdit, audioMasterEndEdit})
+        EXPECT_EQ(0, RecordingHost::count(opcode)) << "opcode " << opcode;
+
+    // Released, the window shows no value label: the background is as it was.
+    const RgbImage after = screenshot();
+    saveArtifact(after, std::string("editor-after-") + c.name + ".png");
+    EXPECT_TRUE(showsBackground(after));
+}
+
+// The drags turn the low knob from 0.5 over 90 degrees: a tenth of 90/288 of the range.
+INSTANTIATE_TEST_SUITE_P(
+    Interactions, KnobInteractionInHostTest,
+    ::testing::Values(KnobInteractionCase{"double-click", Interaction::doubleClick, 0, 0.7f, 0.0f},
+                      KnobInteractionCase{"double-click-output", Interaction::doubleClick, 2, 0.1f, 0.5f},
+                      KnobInteractionCase{"shift-drag", Interaction::shiftDrag, 0, 0.5f, 0.5f + 0.03125f},
+                      KnobInteractionCase{"ctrl-drag", Interaction::ctrlDrag, 0, 0.5f, 0.5f + 0.03125f},
+                      KnobInteractionCase{"wheel", Interaction::wheel, 2, 0.5f, 0.52f},
+                      KnobInteractionCase{"shift-wheel", Interaction::shiftWheel, 1, 0.5f, 0.502f}),
+    [](const auto& info)
+    {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 //==============================================================================
 // The host sets parameters on its UI thread and, as automation, on another

@@ -3,6 +3,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -76,8 +77,10 @@ X11HostWindow::X11HostWindow(Display* displayToUse, Window windowToUse)
 
 X11HostWindow::~X11HostWindow()
 {
-    if (buttonHeld)
-        releaseButton();  // a failed test must not leave the server's button down
+    if (heldButton != 0)
+        releaseButton();  // a failed test must not leave the server's button or keys down
+    for (const KeySym key : std::vector<KeySym>(heldKeys))
+        releaseKey(key);
     if (window != 0)
         XDestroyWindow(display, window);
     XCloseDisplay(display);
@@ -146,17 +149,37 @@ void X11HostWindow::movePointerTo(int x, int y)
     XSync(display, False);
 }
 
-void X11HostWindow::pressButton()
+void X11HostWindow::pressButton(unsigned int button)
 {
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, button, True, CurrentTime);
     XSync(display, False);
-    buttonHeld = true;
+    heldButton = button;
 }
 
 void X11HostWindow::releaseButton()
 {
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XTestFakeButtonEvent(display, heldButton != 0 ? heldButton : 1, False, CurrentTime);
     XSync(display, False);
-    buttonHeld = false;
+    heldButton = 0;
+}
+
+void X11HostWindow::clickButton(unsigned int button)
+{
+    pressButton(button);
+    releaseButton();
+}
+
+void X11HostWindow::pressKey(KeySym key)
+{
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    XSync(display, False);
+    heldKeys.push_back(key);
+}
+
+void X11HostWindow::releaseKey(KeySym key)
+{
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    XSync(display, False);
+    heldKeys.erase(std::remove(heldKeys.begin(), heldKeys.end(), key), heldKeys.end());
 }
 }  // namespace varnoke::test

@@ -41,16 +41,23 @@ public:
     RgbImage grab(const PixelRect& area) const;
 
     // Pointer input in the window's coordinates, delivered to whichever
-    // client's window is under the pointer.
+    // client's window is under the pointer. Button 1 is the left button, 3
+    // the right; a click of 4 or 5 turns the wheel one notch up or down.
     void movePointerTo(int x, int y);
-    void pressButton();
+    void pressButton(unsigned int button = 1);
     void releaseButton();
+    void clickButton(unsigned int button = 1);
+
+    // Keyboard input (a modifier such as XK_Shift_L held during a drag).
+    void pressKey(KeySym key);
+    void releaseKey(KeySym key);
 
 private:
     X11HostWindow(Display* display, Window window);
 
     Display* display;
     Window window;
-    bool buttonHeld = false;
+    unsigned int heldButton = 0;
+    std::vector<KeySym> heldKeys;
 };
 }  // namespace varnoke::test
