@@ -1,5 +1,9 @@
 #include "EditorContainer.h"
 
+#include "EditorScale.h"
+
+#include <cmath>
+
 #if JUCE_LINUX
 #include "X11Embedding.h"
 #elif JUCE_WINDOWS
@@ -72,19 +76,66 @@ void EditorContainer::attachToHostWindow(void* hostWindow)
     repaint();
 }
 
+void EditorContainer::followScale(std::optional<float> hostFactor)
+{
+    hostScale = hostFactor;
+    setScaleFactor(editor_scale::forNewWindow(hostScale));
+}
+
+void EditorContainer::hostScaleChanged(float hostFactor)
+{
+    followScale(hostFactor);
+}
+
+void EditorContainer::userChoseScale(float factor)
+{
+    if (factor > 0.0f)
+        setScaleFactor(factor);
+    else
+        followScale(hostScale);
+}
+
+void EditorContainer::setScaleFactor(float factor)
+{
+    const float clamped = editor_scale::clamp(factor);
+    editor->setScaleFactor(clamped);
+    // The editor's own setScaleFactor (its menu) brings the container here
+    // through childBoundsChanged.
+    scaleFactor = clamped;
+    childBoundsChanged(editor.get());
+}
+
+// Whole pixels that cover the scaled editor (a little slack keeps a product
+// such as 420 x 1.1 from rounding up to one pixel more).
+juce::Rectangle<int> EditorContainer::scaledEditorBounds() const
+{
+    const auto covering = [this](int length)
+    { return static_cast<int>(std::ceil(static_cast<double>(length) * scaleFactor - 1.0e-3)); };
+    return {0, 0, covering(editor->getWidth()), covering(editor->getHeight())};
+}
+
 void EditorContainer::childBoundsChanged(juce::Component* child)
 {
     if (child != editor.get())
         return;
 
-    const int width = editor->getWidth();
-    const int height = editor->getHeight();
+    scaleFactor = editor_scale::ofTransform(editor->getTransform());
+    const auto bounds = scaledEditorBounds();
+    const int width = bounds.getWidth();
+    const int height = bounds.getHeight();
     if (width == getWidth() && height == getHeight())
         return;
 
     setSize(width, height);
     if (attached)
         host.editorSizeChanged(width, height);
+}
+
+// At a scale where the editor's size is no whole number of pixels, the last row
+// and column are only partly covered by it.
+void EditorContainer::paint(juce::Graphics& g)
+{
+    g.fillAll(juce::Colours::black);
 }
 
 void EditorContainer::paintOverChildren(juce::Graphics&)
