@@ -10,15 +10,14 @@ namespace varnoke
 void ScaleMenu::show(juce::Component& target, float currentScale, ApplyScale applyScale)
 {
     const bool userChose = user_scale_setting::read().has_value();
+    // Items of one height only, so the menu's layout stays plain.
     juce::PopupMenu menu;
-    menu.addSectionHeader("Window size");
     int itemId = 1;
     for (const float factor : editor_scale::menuChoices)
     {
         const bool current = std::abs(currentScale - factor) < 0.01f;
         menu.addItem(itemId++, juce::String(juce::roundToInt(factor * 100.0f)) + " %", true, current);
     }
-    menu.addSeparator();
     menu.addItem(followHostItem, "Follow the host and desktop", userChose, !userChose);
 
     juce::Component::SafePointer<juce::Component> window(&target);

@@ -129,6 +129,16 @@ void EditorContainer::childBoundsChanged(juce::Component* child)
     setSize(width, height);
     if (attached)
         host.editorSizeChanged(width, height);
+    // The whole window again, once the window system has taken the new size:
+    // a repaint asked for before covers only the old area.
+    repaint();
+    juce::Component::SafePointer<EditorContainer> self(this);
+    juce::MessageManager::callAsync(
+        [self]
+        {
+            if (self != nullptr)
+                self->repaint();
+        });
 }
 
 // At a scale where the editor's size is no whole number of pixels, the last row

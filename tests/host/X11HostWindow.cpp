@@ -76,8 +76,8 @@ X11HostWindow::X11HostWindow(Display* displayToUse, Window windowToUse)
 
 X11HostWindow::~X11HostWindow()
 {
-    if (buttonHeld)
-        releaseButton();  // a failed test must not leave the server's button down
+    if (heldButton != 0)
+        releaseButton(heldButton);  // a failed test must not leave the server's button down
     if (window != 0)
         XDestroyWindow(display, window);
     XCloseDisplay(display);
@@ -146,17 +146,17 @@ void X11HostWindow::movePointerTo(int x, int y)
     XSync(display, False);
 }
 
-void X11HostWindow::pressButton()
+void X11HostWindow::pressButton(unsigned int button)
 {
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, button, True, CurrentTime);
     XSync(display, False);
-    buttonHeld = true;
+    heldButton = button;
 }
 
-void X11HostWindow::releaseButton()
+void X11HostWindow::releaseButton(unsigned int button)
 {
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XTestFakeButtonEvent(display, button, False, CurrentTime);
     XSync(display, False);
-    buttonHeld = false;
+    heldButton = 0;
 }
 }  // namespace varnoke::test

@@ -43,14 +43,15 @@ public:
     // Pointer input in the window's coordinates, delivered to whichever
     // client's window is under the pointer.
     void movePointerTo(int x, int y);
-    void pressButton();
-    void releaseButton();
+    // Button 1 is the left button, 3 the right one.
+    void pressButton(unsigned int button = 1);
+    void releaseButton(unsigned int button = 1);
 
 private:
     X11HostWindow(Display* display, Window window);
 
     Display* display;
     Window window;
-    bool buttonHeld = false;
+    unsigned int heldButton = 0;
 };
 }  // namespace varnoke::test
