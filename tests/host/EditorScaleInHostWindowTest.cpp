@@ -183,13 +183,24 @@ protected:
             });
         if (menu == 0)
             return ::testing::AssertionFailure() << "no menu opened";
-        idleFor(200ms);  // until it has painted
-
         Display* display = hostWindow->getDisplay();
         XWindowAttributes attributes{};
         XGetWindowAttributes(display, menu, &attributes);
-        const RgbImage shot = hostWindow->grab({0, 0, 900, 240});
-        saveArtifact(shot, artifact);
+        // Until it has painted its items: more than one colour.
+        const PixelRect menuArea{attributes.x, attributes.y, attributes.width, attributes.height};
+        const auto painted = [&]
+        {
+            const RgbImage shot = hostWindow->grabScreen(menuArea);
+            for (int y = 0; y < shot.getHeight(); ++y)
+                for (int x = 0; x < shot.getWidth(); ++x)
+                    if (!std::equal(shot.pixel(x, y), shot.pixel(x, y) + 3, shot.pixel(0, 0)))
+                        return true;
+            return false;
+        };
+        if (!idleUntil(painted))
+            return ::testing::AssertionFailure() << "the menu never painted";
+        idleFor(100ms);
+        saveArtifact(hostWindow->grabScreen(menuArea), artifact);
 
         // The item's centre, in root coordinates, then in the host window's.
         const int rootX = attributes.x + attributes.width / 2;

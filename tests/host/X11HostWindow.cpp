@@ -118,8 +118,18 @@ std::vector<Window> X11HostWindow::queryChildren() const
 
 RgbImage X11HostWindow::grab(const PixelRect& area) const
 {
+    return grabDrawable(window, area);
+}
+
+RgbImage X11HostWindow::grabScreen(const PixelRect& area) const
+{
+    return grabDrawable(DefaultRootWindow(display), area);
+}
+
+RgbImage X11HostWindow::grabDrawable(Drawable drawable, const PixelRect& area) const
+{
     XSync(display, False);
-    XImage* image = XGetImage(display, window, area.x, area.y, static_cast<unsigned>(area.width),
+    XImage* image = XGetImage(display, drawable, area.x, area.y, static_cast<unsigned>(area.width),
                               static_cast<unsigned>(area.height), AllPlanes, ZPixmap);
     if (image == nullptr)
         return {};

@@ -39,6 +39,8 @@ public:
 
     // The window's contents, its children included, as the server has them now.
     RgbImage grab(const PixelRect& area) const;
+    // The screen's contents in root coordinates (other clients' menus too).
+    RgbImage grabScreen(const PixelRect& area) const;
 
     // Pointer input in the window's coordinates, delivered to whichever
     // client's window is under the pointer.
@@ -49,6 +51,7 @@ public:
 
 private:
     X11HostWindow(Display* display, Window window);
+    RgbImage grabDrawable(Drawable drawable, const PixelRect& area) const;
 
     Display* display;
     Window window;
