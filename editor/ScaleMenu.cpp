@@ -4,6 +4,7 @@
 #include "UserScaleSetting.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace varnoke
 {

@@ -101,7 +101,8 @@ void VarnokeAudioProcessorEditor::mouseDown(const juce::MouseEvent& event)
     if (!event.mods.isPopupMenu())
         return;
     juce::Component::SafePointer<VarnokeAudioProcessorEditor> self(this);
-    ScaleMenu::show(*this, editor_scale::ofTransform(getTransform()),
+    auto* container = dynamic_cast<editor_scale::ScaleChoiceListener*>(getParentComponent());
+    ScaleMenu::show(*this, container != nullptr ? container->currentScale() : editor_scale::ofTransform(getTransform()),
                     [self](float factor)
                     {
                         if (self == nullptr)

@@ -67,7 +67,10 @@ void EditorContainer::attachToHostWindow(void* hostWindow)
                                                       removeFromDesktop();
                                                   });
 #elif JUCE_WINDOWS
-    // On Windows the window is a child of the host's HWND from the start.
+    // On Windows the window is a child of the host's HWND from the start; its
+    // peer now knows whether it scales by the monitor's DPI itself.
+    if (platformScale() != 1.0f)
+        setScaleFactor(scaleFactor);
     if (isRunningUnderWine())
         wineRepaintPump = std::make_unique<WineRepaintPump>(*this);
 #endif
@@ -98,19 +101,31 @@ void EditorContainer::userChoseScale(float factor)
 void EditorContainer::setScaleFactor(float factor)
 {
     const float clamped = editor_scale::clamp(factor);
-    editor->setScaleFactor(clamped);
-    // The editor's own setScaleFactor (its menu) brings the container here
-    // through childBoundsChanged.
+    editor->setScaleFactor(clamped / platformScale());
     scaleFactor = clamped;
     childBoundsChanged(editor.get());
+}
+
+// On Windows a window in a DPI-aware host is scaled by JUCE's peer already
+// (by the monitor's DPI); the editor draws the rest of the factor. Elsewhere,
+// and in hosts Windows scales as a whole, the peer draws one to one.
+float EditorContainer::platformScale() const
+{
+#if JUCE_WINDOWS
+    if (auto* peer = getPeer())
+        if (const double scale = peer->getPlatformScaleFactor(); scale > 0.0)
+            return static_cast<float>(scale);
+#endif
+    return 1.0f;
 }
 
 // Whole pixels that cover the scaled editor (a little slack keeps a product
 // such as 420 x 1.1 from rounding up to one pixel more).
 juce::Rectangle<int> EditorContainer::scaledEditorBounds() const
 {
-    const auto covering = [this](int length)
-    { return static_cast<int>(std::ceil(static_cast<double>(length) * scaleFactor - 1.0e-3)); };
+    const double editorScale = editor_scale::ofTransform(editor->getTransform());
+    const auto covering = [editorScale](int length)
+    { return static_cast<int>(std::ceil(static_cast<double>(length) * editorScale - 1.0e-3)); };
     return {0, 0, covering(editor->getWidth()), covering(editor->getHeight())};
 }
 
@@ -119,7 +134,7 @@ void EditorContainer::childBoundsChanged(juce::Component* child)
     if (child != editor.get())
         return;
 
-    scaleFactor = editor_scale::ofTransform(editor->getTransform());
+    scaleFactor = editor_scale::ofTransform(editor->getTransform()) * platformScale();
     const auto bounds = scaledEditorBounds();
     const int width = bounds.getWidth();
     const int height = bounds.getHeight();

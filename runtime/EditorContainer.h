@@ -46,10 +46,12 @@ public:
     void followScale(std::optional<float> hostFactor);
     void hostScaleChanged(float hostFactor);
     void userChoseScale(float factor) override;
+    float currentScale() const override { return scaleFactor; }
 
     // Draws the editor at this many screen pixels per point (clamped to
     // 1x..3x) and takes the size of the scaled editor; an attached container
-    // tells the host of its new size.
+    // tells the host of its new size. The factor counts the scale the
+    // window system applies itself (see platformScale).
     void setScaleFactor(float factor);
     float getScaleFactor() const noexcept { return scaleFactor; }
 
@@ -73,6 +75,8 @@ public:
 private:
     // The editor's size as the container shows it, its scale included.
     juce::Rectangle<int> scaledEditorBounds() const;
+    // The scale JUCE's window on the screen applies by itself.
+    float platformScale() const;
 
     std::unique_ptr<juce::AudioProcessorEditor> editor;
     EditorHostLink& host;

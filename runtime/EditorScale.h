@@ -32,6 +32,8 @@ public:
     // The user chose factor (0 to follow the host and the desktop again); the
     // choice is already remembered.
     virtual void userChoseScale(float factor) = 0;
+    // Screen pixels per point the window has now.
+    virtual float currentScale() const = 0;
 };
 
 // The factor a new window opens at: the user's choice from the window's menu
