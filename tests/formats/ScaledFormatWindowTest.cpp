@@ -303,6 +303,11 @@ struct Lv2ScaleCase
     Size expected;
 };
 
+void PrintTo(const Lv2ScaleCase& scale, std::ostream* os)
+{
+    *os << scale.name;
+}
+
 class Lv2UiScale : public ScaledFormatWindowTest, public ::testing::WithParamInterface<Lv2ScaleCase>
 {
 };
