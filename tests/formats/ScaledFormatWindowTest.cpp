@@ -8,6 +8,7 @@
 // over the host's factor. Screenshots land in the test artifacts.
 
 #include "FormatTestSupport.h"
+#include "PrivateXServer.h"
 #include "ProductIdentity.h"
 #include "RgbImage.h"
 #include "TemporaryConfigHome.h"
@@ -23,12 +24,14 @@
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
+#include <X11/Xatom.h>
 #include <dlfcn.h>
 #include <poll.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -273,6 +276,66 @@ TEST_F(ScaledFormatWindowTest, Vst3ViewFollowsSetContentScaleFactor)
         ASSERT_EQ(kResultOk, view->getSize(&rect));
         EXPECT_EQ((Size{630, 149}), (Size{rect.getWidth(), rect.getHeight()}));
     }
+}
+
+// Where the host gives no factor, the desktop's: GDK_SCALE, else the X
+// resources' Xft.dpi over 96, read from the X server the window opens on (a
+// private one here, whose root window gets the resources a desktop sets).
+TEST(DesktopScale, Vst3ViewWithoutAHostFactorTakesTheDesktops)
+{
+    struct Case
+    {
+        const char* resources;
+        const char* gdkScale;
+        Size expected;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, {420, 99}},
+        {"Xft.dpi:\t144\n", nullptr, {630, 149}},
+        {"Xft.antialias:\t1\nXft.dpi:\t192\nXft.rgba:\trgb\n", nullptr, {840, 198}},
+        {"Xft.dpi:\t192\n", "1", {420, 99}},
+        {nullptr, "2", {840, 198}},
+    };
+    const TemporaryConfigHome configHome;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string("resources ") + (c.resources ? c.resources : "none") + ", GDK_SCALE " +
+                     (c.gdkScale ? c.gdkScale : "unset"));
+        if (c.gdkScale != nullptr)
+            setenv("GDK_SCALE", c.gdkScale, 1);
+        else
+            unsetenv("GDK_SCALE");
+        std::string whyNot;
+        auto server = PrivateXServer::start(whyNot);
+        if (server == nullptr)
+            GTEST_SKIP() << "needs Xvfb: " << whyNot;
+        // The desktop's connection, which keeps the server's resources while it stays open.
+        Display* desktop = XOpenDisplay(server->getDisplayName().c_str());
+        ASSERT_NE(nullptr, desktop);
+        if (c.resources != nullptr)
+        {
+            XChangeProperty(desktop, DefaultRootWindow(desktop), XInternAtom(desktop, "RESOURCE_MANAGER", False),
+                            XA_STRING, 8, PropModeReplace, reinterpret_cast<const unsigned char*>(c.resources),
+                            static_cast<int>(std::strlen(c.resources)));
+            XSync(desktop, False);
+        }
+        {
+            auto module = vst3::Module::load(vst3::builtBundleLibrary(), whyNot);
+            ASSERT_NE(nullptr, module) << whyNot;
+            auto instance = std::make_unique<vst3::Instance>(*module);
+            {
+                IPtr<IPlugView> view = owned(instance->controller().createView(Vst::ViewType::kEditor));
+                ASSERT_TRUE(view);
+                ViewRect rect;
+                ASSERT_EQ(kResultOk, view->getSize(&rect));
+                EXPECT_EQ(c.expected, (Size{rect.getWidth(), rect.getHeight()}));
+            }
+            // The plug-in's display connection closes with its last instance, before the server goes.
+            instance.reset();
+        }
+        XCloseDisplay(desktop);
+    }
+    unsetenv("GDK_SCALE");
 }
 
 //==============================================================================
