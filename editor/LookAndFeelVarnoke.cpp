@@ -12,13 +12,20 @@ LookAndFeelVarnoke::~LookAndFeelVarnoke() = default;
 
 // The picture shows the position, so the angles and the proportional position
 // that the slider passes in are not used: only value, minimum and maximum count.
-// The strip comes from the image cache at every call (decoded once, shared by
+// The strip (1x, or 2x on a finer screen) comes from the image cache at every call (decoded once, shared by
 // all knobs) rather than being held here.
 void LookAndFeelVarnoke::drawRotarySlider(juce::Graphics& g, int x, int y, int width, int height,
                                           float /*sliderPosProportional*/, float /*rotaryStartAngle*/,
                                           float /*rotaryEndAngle*/, juce::Slider& slider)
 {
-    const juce::Image strip = juce::ImageCache::getFromMemory(BinaryData::knobstrip_png, BinaryData::knobstrip_pngSize);
+    // Above 1x the frames come from the 2x strip, reduced to the knob's size
+    // on screen rather than enlarged from the 1x strip.
+    const bool fine = g.getInternalContext().getPhysicalPixelScaleFactor() > 1.0f;
+    const juce::Image strip =
+        fine ? juce::ImageCache::getFromMemory(BinaryData::knobstrip_2x_png, BinaryData::knobstrip_2x_pngSize)
+             : juce::ImageCache::getFromMemory(BinaryData::knobstrip_png, BinaryData::knobstrip_pngSize);
+    if (fine)
+        g.setImageResamplingQuality(juce::Graphics::highResamplingQuality);
     const int frameSide = strip.getWidth();
     if (frameSide <= 0)
         return;

@@ -1,5 +1,7 @@
 #include "VarnokeAudioProcessorEditor.h"
 
+#include "EditorScale.h"
+#include "ScaleMenu.h"
 #include "ValueText.h"
 
 #include <BinaryData.h>
@@ -85,11 +87,43 @@ VarnokeAudioProcessorEditor::~VarnokeAudioProcessorEditor()
     setLookAndFeel(nullptr);
 }
 
+// At 1x the picture is copied as it is. Above 1x the 2x picture is drawn at
+// half its size into the scaled window: at 2x one picture pixel per screen
+// pixel, at 1.5x a reduction of the finer picture, never an enlargement.
 void VarnokeAudioProcessorEditor::paint(juce::Graphics& g)
 {
+    if (g.getInternalContext().getPhysicalPixelScaleFactor() > 1.0f)
+    {
+        const juce::Image background =
+            juce::ImageCache::getFromMemory(BinaryData::background_2x_png, BinaryData::background_2x_pngSize);
+        g.setImageResamplingQuality(juce::Graphics::highResamplingQuality);
+        g.drawImageTransformed(background, juce::AffineTransform::scale(0.5f), false);
+        return;
+    }
     const juce::Image background =
         juce::ImageCache::getFromMemory(BinaryData::background_png, BinaryData::background_pngSize);
     g.drawImageAt(background, 0, 0, false);
+}
+
+void VarnokeAudioProcessorEditor::mouseDown(const juce::MouseEvent& event)
+{
+    if (!event.mods.isPopupMenu())
+        return;
+    juce::Component::SafePointer<VarnokeAudioProcessorEditor> self(this);
+    auto* container = dynamic_cast<editor_scale::ScaleChoiceListener*>(getParentComponent());
+    ScaleMenu::show(*this, container != nullptr ? container->currentScale() : editor_scale::ofTransform(getTransform()),
+                    [self](float factor)
+                    {
+                        if (self == nullptr)
+                            return;
+                        // The container resizes the host's window too; a bare
+                        // editor scales only itself.
+                        if (auto* listener =
+                                dynamic_cast<editor_scale::ScaleChoiceListener*>(self->getParentComponent()))
+                            listener->userChoseScale(factor);
+                        else
+                            self->setScaleFactor(factor > 0.0f ? factor : editor_scale::forNewWindow(std::nullopt));
+                    });
 }
 
 void VarnokeAudioProcessorEditor::resized()

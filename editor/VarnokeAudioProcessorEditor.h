@@ -28,6 +28,9 @@ public:
 
     void paint(juce::Graphics& g) override;
     void resized() override;
+    // A right-click (on the background, or passed on by a knob) opens the
+    // window's scale menu.
+    void mouseDown(const juce::MouseEvent& event) override;
 
     void sliderValueChanged(juce::Slider* slider) override;
     void sliderDragStarted(juce::Slider*) override {}

@@ -4,6 +4,7 @@
 #include "MessageThread.h"
 #include "PortIndex.h"
 #include "ProcessLifetime.h"
+#include "UiScaleOption.h"
 #include "VarnokeAudioProcessorEditor.h"
 
 #include <atomic>
@@ -104,7 +105,8 @@ Lv2Ui* Lv2Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller, LV
                       resizeFeature != nullptr ? static_cast<const LV2UI_Resize*>(resizeFeature->data) : nullptr,
                       touchFeature != nullptr ? static_cast<const LV2UI_Touch*>(touchFeature->data) : nullptr));
         bool opened = false;
-        message_thread::runExclusively([&] { opened = ui->open(parent); });
+        const auto hostScale = hostScaleFactor(features);
+        message_thread::runExclusively([&] { opened = ui->open(parent, hostScale); });
         if (!opened)
         {
             guiLayer.handOver();
@@ -138,7 +140,7 @@ Lv2Ui::~Lv2Ui()
     model.reset();
 }
 
-bool Lv2Ui::open(void* parentWindow)
+bool Lv2Ui::open(void* parentWindow, std::optional<float> hostScale)
 {
     EditorContainer::prepareWindowSystem();
     if (!EditorContainer::canAttachTo(parentWindow))
@@ -147,6 +149,7 @@ bool Lv2Ui::open(void* parentWindow)
     if (editor == nullptr)
         return false;
     container = std::make_unique<EditorContainer>(std::move(editor), static_cast<EditorHostLink&>(*this));
+    container->followScale(hostScale);
     container->attachToHostWindow(parentWindow);
     return true;
 }

@@ -5,6 +5,7 @@
 #include <lv2/ui/ui.h>
 
 #include <memory>
+#include <optional>
 
 namespace varnoke::lv2
 {
@@ -42,7 +43,9 @@ private:
     Lv2Ui(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Resize* hostResize,
           const LV2UI_Touch* hostTouch);
 
-    bool open(void* parentWindow);
+    // Opens the window at the host's ui:scaleFactor when it gave one (see
+    // EditorContainer::followScale for what else decides).
+    bool open(void* parentWindow, std::optional<float> hostScale);
 
     void editorSizeChanged(int width, int height) override;
     void editorRepainted() override {}

@@ -568,6 +568,10 @@ bool VstPluginInstance::createEditorContainer()
         return false;
 
     editorContainer = std::make_unique<EditorContainer>(std::move(editor), static_cast<EditorHostLink&>(*this));
+    // VST 2.4 hosts give no scale: the user's choice, else the desktop's.
+    // effEditGetRect answers the scaled size; a change while the window is
+    // shown goes to the host as audioMasterSizeWindow (editorSizeChanged).
+    editorContainer->followScale(std::nullopt);
     return true;
 }
 

@@ -1,5 +1,9 @@
 #include "EditorContainer.h"
 
+#include "EditorScale.h"
+
+#include <cmath>
+
 #if JUCE_LINUX
 #include "X11Embedding.h"
 #elif JUCE_WINDOWS
@@ -63,7 +67,10 @@ void EditorContainer::attachToHostWindow(void* hostWindow)
                                                       removeFromDesktop();
                                                   });
 #elif JUCE_WINDOWS
-    // On Windows the window is a child of the host's HWND from the start.
+    // On Windows the window is a child of the host's HWND from the start; its
+    // peer now knows whether it scales by the monitor's DPI itself.
+    if (platformScale() != 1.0f)
+        setScaleFactor(scaleFactor);
     if (isRunningUnderWine())
         wineRepaintPump = std::make_unique<WineRepaintPump>(*this);
 #endif
@@ -72,19 +79,88 @@ void EditorContainer::attachToHostWindow(void* hostWindow)
     repaint();
 }
 
+void EditorContainer::followScale(std::optional<float> hostFactor)
+{
+    hostScale = hostFactor;
+    setScaleFactor(editor_scale::forNewWindow(hostScale));
+}
+
+void EditorContainer::hostScaleChanged(float hostFactor)
+{
+    followScale(hostFactor);
+}
+
+void EditorContainer::userChoseScale(float factor)
+{
+    if (factor > 0.0f)
+        setScaleFactor(factor);
+    else
+        followScale(hostScale);
+}
+
+void EditorContainer::setScaleFactor(float factor)
+{
+    const float clamped = editor_scale::clamp(factor);
+    editor->setScaleFactor(clamped / platformScale());
+    scaleFactor = clamped;
+    childBoundsChanged(editor.get());
+}
+
+// On Windows a window in a DPI-aware host is scaled by JUCE's peer already
+// (by the monitor's DPI); the editor draws the rest of the factor. Elsewhere,
+// and in hosts Windows scales as a whole, the peer draws one to one.
+float EditorContainer::platformScale() const
+{
+#if JUCE_WINDOWS
+    if (auto* peer = getPeer())
+        if (const double scale = peer->getPlatformScaleFactor(); scale > 0.0)
+            return static_cast<float>(scale);
+#endif
+    return 1.0f;
+}
+
+// Whole pixels that cover the scaled editor (a little slack keeps a product
+// such as 420 x 1.1 from rounding up to one pixel more).
+juce::Rectangle<int> EditorContainer::scaledEditorBounds() const
+{
+    const double editorScale = editor_scale::ofTransform(editor->getTransform());
+    const auto covering = [editorScale](int length)
+    { return static_cast<int>(std::ceil(static_cast<double>(length) * editorScale - 1.0e-3)); };
+    return {0, 0, covering(editor->getWidth()), covering(editor->getHeight())};
+}
+
 void EditorContainer::childBoundsChanged(juce::Component* child)
 {
     if (child != editor.get())
         return;
 
-    const int width = editor->getWidth();
-    const int height = editor->getHeight();
+    scaleFactor = editor_scale::ofTransform(editor->getTransform()) * platformScale();
+    const auto bounds = scaledEditorBounds();
+    const int width = bounds.getWidth();
+    const int height = bounds.getHeight();
     if (width == getWidth() && height == getHeight())
         return;
 
     setSize(width, height);
     if (attached)
         host.editorSizeChanged(width, height);
+    // The whole window again, once the window system has taken the new size:
+    // a repaint asked for before covers only the old area.
+    repaint();
+    juce::Component::SafePointer<EditorContainer> self(this);
+    juce::MessageManager::callAsync(
+        [self]
+        {
+            if (self != nullptr)
+                self->repaint();
+        });
+}
+
+// At a scale where the editor's size is no whole number of pixels, the last row
+// and column are only partly covered by it.
+void EditorContainer::paint(juce::Graphics& g)
+{
+    g.fillAll(juce::Colours::black);
 }
 
 void EditorContainer::paintOverChildren(juce::Graphics&)

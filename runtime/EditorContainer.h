@@ -1,8 +1,11 @@
 #pragma once
 
+#include "EditorScale.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <memory>
+#include <optional>
 
 namespace varnoke
 {
@@ -28,13 +31,29 @@ public:
 // The top-level component that the host's window contains. It owns the
 // processor's editor, takes its size, and embeds itself into the host's
 // window (an X11 window on Linux, an HWND on Windows).
-class EditorContainer : public juce::Component
+class EditorContainer : public juce::Component, public editor_scale::ScaleChoiceListener
 {
 public:
     EditorContainer(std::unique_ptr<juce::AudioProcessorEditor> editorToOwn, EditorHostLink& hostLink);
     ~EditorContainer() override;
 
     juce::AudioProcessorEditor& getEditor() noexcept { return *editor; }
+
+    // The scale the window is drawn at: the user's choice from the window's
+    // menu when one is remembered, else the host's factor when the host gave
+    // one (VST3 content scale, LV2 ui:scaleFactor), else the desktop's. Sets
+    // it now; the host's factor may change later.
+    void followScale(std::optional<float> hostFactor);
+    void hostScaleChanged(float hostFactor);
+    void userChoseScale(float factor) override;
+    float currentScale() const override { return scaleFactor; }
+
+    // Draws the editor at this many screen pixels per point (clamped to
+    // 1x..3x) and takes the size of the scaled editor; an attached container
+    // tells the host of its new size. The factor counts the scale the
+    // window system applies itself (see platformScale).
+    void setScaleFactor(float factor);
+    float getScaleFactor() const noexcept { return scaleFactor; }
 
     // Readies the window system before the first editor is built.
     static void prepareWindowSystem();
@@ -50,12 +69,20 @@ public:
     bool isAttached() const noexcept { return attached; }
 
     void childBoundsChanged(juce::Component* child) override;
+    void paint(juce::Graphics&) override;
     void paintOverChildren(juce::Graphics&) override;
 
 private:
+    // The editor's size as the container shows it, its scale included.
+    juce::Rectangle<int> scaledEditorBounds() const;
+    // The scale JUCE's window on the screen applies by itself.
+    float platformScale() const;
+
     std::unique_ptr<juce::AudioProcessorEditor> editor;
     EditorHostLink& host;
     bool attached = false;
+    float scaleFactor = 1.0f;
+    std::optional<float> hostScale;
 #if JUCE_WINDOWS
     std::unique_ptr<WineRepaintPump> wineRepaintPump;
 #elif JUCE_LINUX

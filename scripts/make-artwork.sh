@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Redraws resources/background.png and resources/knobstrip.png with the artwork
+# Redraws resources/background.png and resources/knobstrip.png (and their 2x
+# versions, background_2x.png and knobstrip_2x.png) with the artwork
 # generator, then renders the editor to docs/editor.png with the new pictures.
 # Usage: scripts/make-artwork.sh [BUILD_DIR]     (default: build)
 set -euo pipefail

@@ -7,6 +7,7 @@
 #include "RunLoopDriver.h"
 #endif
 
+#include <cmath>
 #include <cstring>
 
 namespace varnoke::vst3
@@ -47,6 +48,7 @@ bool EditorView::createContainer()
     if (editor == nullptr)
         return false;
     container = std::make_unique<EditorContainer>(std::move(editor), static_cast<EditorHostLink&>(*this));
+    container->followScale(hostScale);
     width = container->getWidth();
     height = container->getHeight();
     return true;
@@ -149,6 +151,25 @@ tresult PLUGIN_API EditorView::checkSizeConstraint(ViewRect* size)
     if (width == 0)
         return kResultFalse;
     *size = windowRect();
+    return kResultTrue;
+}
+
+// The window takes the factor at once, or when it is made; a shown window
+// asks the host for its new size (resizeView), and getSize answers it.
+tresult PLUGIN_API EditorView::setContentScaleFactor(ScaleFactor factor)
+{
+    if (!std::isfinite(factor) || factor <= 0.0f)
+        return kInvalidArgument;
+    hostScale = factor;
+    message_thread::runExclusively(
+        [this]
+        {
+            if (container == nullptr)
+                return;
+            container->hostScaleChanged(*hostScale);
+            width = container->getWidth();
+            height = container->getHeight();
+        });
     return kResultTrue;
 }
 

@@ -1,11 +1,13 @@
 // The IDs of the window interfaces, which no source of the SDK copy defines.
 
 #include <pluginterfaces/gui/iplugview.h>
+#include <pluginterfaces/gui/iplugviewcontentscalesupport.h>
 
 namespace Steinberg
 {
 DEF_CLASS_IID(IPlugView)
 DEF_CLASS_IID(IPlugFrame)
+DEF_CLASS_IID(IPlugViewContentScaleSupport)
 #if SMTG_OS_LINUX
 namespace Linux
 {

@@ -121,8 +121,18 @@ std::vector<Window> X11HostWindow::queryChildren() const
 
 RgbImage X11HostWindow::grab(const PixelRect& area) const
 {
+    return grabDrawable(window, area);
+}
+
+RgbImage X11HostWindow::grabScreen(const PixelRect& area) const
+{
+    return grabDrawable(DefaultRootWindow(display), area);
+}
+
+RgbImage X11HostWindow::grabDrawable(Drawable drawable, const PixelRect& area) const
+{
     XSync(display, False);
-    XImage* image = XGetImage(display, window, area.x, area.y, static_cast<unsigned>(area.width),
+    XImage* image = XGetImage(display, drawable, area.x, area.y, static_cast<unsigned>(area.width),
                               static_cast<unsigned>(area.height), AllPlanes, ZPixmap);
     if (image == nullptr)
         return {};
@@ -156,9 +166,9 @@ void X11HostWindow::pressButton(unsigned int button)
     heldButton = button;
 }
 
-void X11HostWindow::releaseButton()
+void X11HostWindow::releaseButton(unsigned int button)
 {
-    XTestFakeButtonEvent(display, heldButton != 0 ? heldButton : 1, False, CurrentTime);
+    XTestFakeButtonEvent(display, button != 0 ? button : (heldButton != 0 ? heldButton : 1), False, CurrentTime);
     XSync(display, False);
     heldButton = 0;
 }
@@ -166,7 +176,7 @@ void X11HostWindow::releaseButton()
 void X11HostWindow::clickButton(unsigned int button)
 {
     pressButton(button);
-    releaseButton();
+    releaseButton(button);
 }
 
 void X11HostWindow::pressKey(KeySym key)

@@ -39,13 +39,16 @@ public:
 
     // The window's contents, its children included, as the server has them now.
     RgbImage grab(const PixelRect& area) const;
+    // The screen's contents in root coordinates (other clients' menus too).
+    RgbImage grabScreen(const PixelRect& area) const;
 
     // Pointer input in the window's coordinates, delivered to whichever
     // client's window is under the pointer. Button 1 is the left button, 3
     // the right; a click of 4 or 5 turns the wheel one notch up or down.
     void movePointerTo(int x, int y);
     void pressButton(unsigned int button = 1);
-    void releaseButton();
+    // Releases the given button, or with 0 the one held.
+    void releaseButton(unsigned int button = 0);
     void clickButton(unsigned int button = 1);
 
     // Keyboard input (a modifier such as XK_Shift_L held during a drag).
@@ -54,6 +57,7 @@ public:
 
 private:
     X11HostWindow(Display* display, Window window);
+    RgbImage grabDrawable(Drawable drawable, const PixelRect& area) const;
 
     Display* display;
     Window window;

@@ -1,4 +1,5 @@
-// Draws the plug-in's two pictures and writes them as PNG files:
+// Draws the plug-in's two pictures, at 1x and at 2x, and writes them as PNG
+// files (background.png, knobstrip.png, background_2x.png, knobstrip_2x.png):
 //   varnoke-artwork OUTPUT_DIR [FONT_DIR]
 // The generated files are committed; only changing the artwork needs this tool
 // and the font packages it reads.
@@ -39,13 +40,17 @@ int main(int argc, char* argv[])
     }
 
     outputDirectory.createDirectory();
-    const auto background = outputDirectory.getChildFile("background.png");
-    const auto knobStrip = outputDirectory.getChildFile("knobstrip.png");
-    if (!writePng(drawBackground(fonts), background) || !writePng(drawKnobStrip(), knobStrip))
+    for (const int scale : {1, 2})
     {
-        std::cerr << "cannot write to " << outputDirectory.getFullPathName() << "\n";
-        return 1;
+        const juce::String suffix = scale == 1 ? ".png" : "_" + juce::String(scale) + "x.png";
+        const auto background = outputDirectory.getChildFile("background" + suffix);
+        const auto knobStrip = outputDirectory.getChildFile("knobstrip" + suffix);
+        if (!writePng(drawBackground(fonts, scale), background) || !writePng(drawKnobStrip(scale), knobStrip))
+        {
+            std::cerr << "cannot write to " << outputDirectory.getFullPathName() << "\n";
+            return 1;
+        }
+        std::cout << "wrote " << background.getFullPathName() << " and " << knobStrip.getFullPathName() << "\n";
     }
-    std::cout << "wrote " << background.getFullPathName() << " and " << knobStrip.getFullPathName() << "\n";
     return 0;
 }

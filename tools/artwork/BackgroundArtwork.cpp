@@ -46,21 +46,30 @@ Rgb woodColour(float tone)
     return tone < 0.5f ? mix(darkStreak, middle, tone * 2.0f) : mix(middle, lightAmber, tone * 2.0f - 1.0f);
 }
 
+// The position in the 1x picture's pixel grid that pixel centre i of a
+// picture drawn scale times larger falls on: the same pixel at scale 1.
+float designCoordinate(int i, int scale)
+{
+    return (static_cast<float>(i) + 0.5f) / static_cast<float>(scale) - 0.5f;
+}
+
 // The wood, shaded a little darker towards the edges, with its mean pulled to
-// the intended warm orange-brown.
-void paintWood(juce::Image& image)
+// the intended warm orange-brown. The grain is sampled in the 1x picture's
+// coordinates, so every scale shows the same wood, in finer detail.
+void paintWood(juce::Image& image, int scale)
 {
     const ValueNoise noise(woodSeed);
-    std::vector<Rgb> pixels(static_cast<size_t>(width * opaqueRows));
-    for (int y = 0; y < opaqueRows; ++y)
-        for (int x = 0; x < width; ++x)
+    const int pixelWidth = width * scale, pixelRows = opaqueRows * scale;
+    std::vector<Rgb> pixels(static_cast<size_t>(pixelWidth * pixelRows));
+    for (int y = 0; y < pixelRows; ++y)
+        for (int x = 0; x < pixelWidth; ++x)
         {
-            const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+            const float fx = designCoordinate(x, scale), fy = designCoordinate(y, scale);
             Rgb colour = woodColour(woodTone(noise, fx, fy));
             const float edgeX = std::min(fx + 0.5f, width - fx - 0.5f) / 30.0f;
             const float edgeY = std::min(fy + 0.5f, opaqueRows - fy - 0.5f) / 14.0f;
             const float shade = 0.86f + 0.14f * std::min(1.0f, std::min(edgeX, edgeY));
-            pixels[static_cast<size_t>(y * width + x)] = {colour.r * shade, colour.g * shade, colour.b * shade};
+            pixels[static_cast<size_t>(y * pixelWidth + x)] = {colour.r * shade, colour.g * shade, colour.b * shade};
         }
 
     const Rgb target{192.0f, 127.0f, 48.0f};
@@ -81,10 +90,10 @@ void paintWood(juce::Image& image)
             p = {std::min(255.0f, p.r * gain[0]), std::min(255.0f, p.g * gain[1]), std::min(255.0f, p.b * gain[2])};
     }
 
-    for (int y = 0; y < opaqueRows; ++y)
-        for (int x = 0; x < width; ++x)
+    for (int y = 0; y < pixelRows; ++y)
+        for (int x = 0; x < pixelWidth; ++x)
         {
-            const Rgb& p = pixels[static_cast<size_t>(y * width + x)];
+            const Rgb& p = pixels[static_cast<size_t>(y * pixelWidth + x)];
             image.setPixelAt(x, y,
                              juce::Colour(static_cast<juce::uint8>(std::lround(p.r)),
                                           static_cast<juce::uint8>(std::lround(p.g)),
@@ -152,12 +161,15 @@ void paintPanel(juce::Graphics& g, const ArtworkFonts& fonts)
 }
 }  // namespace
 
-juce::Image drawBackground(const ArtworkFonts& fonts)
+juce::Image drawBackground(const ArtworkFonts& fonts, int scale)
 {
-    juce::Image image(juce::Image::ARGB, width, opaqueRows + 1, true, juce::SoftwareImageType());
-    paintWood(image);
+    juce::Image image(juce::Image::ARGB, width * scale, (opaqueRows + 1) * scale, true, juce::SoftwareImageType());
+    paintWood(image, scale);
     {
         juce::Graphics g(image);
+        // The text and the panel are outlines, drawn at the picture's own resolution.
+        if (scale != 1)
+            g.addTransform(juce::AffineTransform::scale(static_cast<float>(scale)));
         g.reduceClipRegion(0, 0, width, opaqueRows);
         paintLabels(g, fonts);
         paintPanel(g, fonts);

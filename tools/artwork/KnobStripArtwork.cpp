@@ -38,16 +38,21 @@ float metalBrightness(const ValueNoise& noise, float dx, float dy)
     return 172.0f + 22.0f * brushing + 58.0f * wedges + bevel + verticalLight - outerDarkening;
 }
 
-// The body and its drop shadow, which don't turn with the pointer.
-juce::Image drawBody()
+// The body and its drop shadow, which don't turn with the pointer. Each pixel
+// is shaded at its centre's place in the 1x frame's coordinates, so every
+// scale shows the same knob.
+juce::Image drawBody(int scale)
 {
     const ValueNoise noise(brushSeed);
-    juce::Image body(juce::Image::ARGB, frameSize, frameSize, true, juce::SoftwareImageType());
-    for (int y = 0; y < frameSize; ++y)
-        for (int x = 0; x < frameSize; ++x)
+    const int side = frameSize * scale;
+    const auto designOffset = [scale](int i)
+    { return (static_cast<float>(i) + 0.5f) / static_cast<float>(scale) - centre; };
+    juce::Image body(juce::Image::ARGB, side, side, true, juce::SoftwareImageType());
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
         {
-            const float dx = static_cast<float>(x) + 0.5f - centre;
-            const float dy = static_cast<float>(y) + 0.5f - centre;
+            const float dx = designOffset(x);
+            const float dy = designOffset(y);
             const float r = std::sqrt(dx * dx + dy * dy);
             const float shadowR = std::sqrt(dx * dx + (dy - shadowDrop) * (dy - shadowDrop));
 
@@ -88,17 +93,21 @@ void drawPointer(juce::Graphics& g, float degreesFromTwelve)
 }
 }  // namespace
 
-juce::Image drawKnobStrip()
+juce::Image drawKnobStrip(int scale)
 {
-    const juce::Image body = drawBody();
-    juce::Image strip(juce::Image::ARGB, frameSize, frameSize * frameCount, true, juce::SoftwareImageType());
+    const juce::Image body = drawBody(scale);
+    const int side = frameSize * scale;
+    juce::Image strip(juce::Image::ARGB, side, side * frameCount, true, juce::SoftwareImageType());
     juce::Graphics g(strip);
     for (int frame = 0; frame < frameCount; ++frame)
     {
         const juce::Graphics::ScopedSaveState state(g);
-        g.setOrigin(0, frame * frameSize);
-        g.reduceClipRegion(0, 0, frameSize, frameSize);
+        g.setOrigin(0, frame * side);
+        g.reduceClipRegion(0, 0, side, side);
         g.drawImageAt(body, 0, 0);
+        // The pointer is an outline, drawn at the strip's own resolution.
+        if (scale != 1)
+            g.addTransform(juce::AffineTransform::scale(static_cast<float>(scale)));
         drawPointer(g, -138.0f + 9.2f * static_cast<float>(frame));
     }
     return strip;

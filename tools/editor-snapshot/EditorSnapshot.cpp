@@ -1,6 +1,8 @@
 // Renders the plug-in window to a PNG file, for the README and for review:
-//   varnoke-editor-snapshot OUT.png [LOW PROCESS OUTPUT]
+//   varnoke-editor-snapshot [--scale FACTOR] OUT.png [LOW PROCESS OUTPUT]
 // The three optional values are the parameters, 0 to 1 (defaults 0.25 0.6 0.5).
+// FACTOR (1 to 3, default 1) renders the window as a screen with that many
+// pixels per point shows it: above 1 from the 2x pictures.
 #include "VarnokeAudioProcessor.h"
 #include "VarnokeAudioProcessorEditor.h"
 
@@ -19,9 +21,17 @@ bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
 
 int main(int argc, char* argv[])
 {
-    if (argc != 2 && argc != 5)
+    float scale = 1.0f;
+    if (argc >= 3 && juce::String(argv[1]) == "--scale")
     {
-        std::cerr << "usage: varnoke-editor-snapshot OUT.png [LOW PROCESS OUTPUT]\n";
+        scale = juce::String(argv[2]).getFloatValue();
+        argc -= 2;
+        argv += 2;
+    }
+    if ((argc != 2 && argc != 5) || !(scale >= 1.0f && scale <= 3.0f))
+    {
+        std::cerr << "usage: varnoke-editor-snapshot [--scale FACTOR] OUT.png [LOW PROCESS OUTPUT]\n"
+                     "  FACTOR from 1 to 3\n";
         return 2;
     }
     float values[] = {0.25f, 0.6f, 0.5f};
@@ -40,7 +50,7 @@ int main(int argc, char* argv[])
     {
     }
 
-    const juce::Image snapshot = editor->createComponentSnapshot(editor->getLocalBounds(), true, 1.0f);
+    const juce::Image snapshot = editor->createComponentSnapshot(editor->getLocalBounds(), true, scale);
     editor.reset();
 
     const juce::File file = juce::File::getCurrentWorkingDirectory().getChildFile(argv[1]);
