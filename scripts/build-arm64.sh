@@ -73,7 +73,8 @@ fail() {
 step "making a Debian root with arm64 as a foreign architecture (mmdebstrap)"
 # The build machine's tools (amd64) and the arm64 libraries and headers.
 # locales: the definitions the state tests compile a decimal-comma locale from.
-tools=(ca-certificates git cmake ninja-build ccache file dpkg-dev crossbuild-essential-arm64 fst-dev locales)
+# g++: the build machine's compiler, for the generator of the preset files.
+tools=(ca-certificates git cmake ninja-build ccache file dpkg-dev g++ crossbuild-essential-arm64 fst-dev locales)
 arm64=(pkgconf libflac-dev libvorbis-dev libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev libx11-dev libxext-dev
   libxrandr-dev libxinerama-dev libxcursor-dev lv2-dev libgtest-dev liblilv-dev lilv-utils libstdc++6)
 # JUCE's package (amd64: its modules are sources, and its code generator,
