@@ -154,8 +154,9 @@ void VarnokeAudioProcessorEditor::sliderValueChanged(juce::Slider* slider)
     // The processor's own setter, not the notifying one: the host hears of a
     // knob move as a display refresh, not as automation.
     ownerProcessor->setParameter(index, newValue);
-    ownerProcessor->updateHostDisplay();
     refreshValueLabel();
+    // Last: a host may close the window from this call, deleting this editor.
+    ownerProcessor->updateHostDisplay();
 }
 
 // The gesture goes to the host before the touch's first value change, and the
