@@ -29,7 +29,7 @@ juce::File configDirectory()
     return juce::File::getSpecialLocation(juce::File::userApplicationDataDirectory);
 #else
     const juce::String xdgConfigHome = juce::SystemStats::getEnvironmentVariable("XDG_CONFIG_HOME", {});
-    // The base directory specification ignores a relative path.
+    // XDG_CONFIG_HOME counts only when it is an absolute path; a relative one is ignored.
     if (juce::File::isAbsolutePath(xdgConfigHome))
         return juce::File(xdgConfigHome);
     return juce::File::getSpecialLocation(juce::File::userHomeDirectory).getChildFile(".config");
